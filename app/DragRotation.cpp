@@ -1,0 +1,3 @@
+#include "app/DragRotation.h"
+
+DragRotation dragRotation = {};

@@ -1,0 +1,91 @@
+// The subset of the D3DX9 utility library that Tarnvale uses: shader
+// compilation (HLSL through glslang into SPIR-V, see d3d9.h) and image
+// loading into textures (PNG through libpng).
+#pragma once
+
+#include <d3d9.h>
+
+#define _FACDD 0x876
+#define MAKE_DDHRESULT(code) MAKE_HRESULT(1, _FACDD, code)
+
+#define D3DXERR_CANNOTMODIFYINDEXBUFFER MAKE_DDHRESULT(2900)
+#define D3DXERR_INVALIDMESH MAKE_DDHRESULT(2901)
+#define D3DXERR_CANNOTATTRSORT MAKE_DDHRESULT(2902)
+#define D3DXERR_SKINNINGNOTSUPPORTED MAKE_DDHRESULT(2903)
+#define D3DXERR_TOOMANYINFLUENCES MAKE_DDHRESULT(2904)
+#define D3DXERR_INVALIDDATA MAKE_DDHRESULT(2905)
+#define D3DXERR_LOADEDMESHASNODATA MAKE_DDHRESULT(2906)
+#define D3DXERR_DUPLICATENAMEDFRAGMENT MAKE_DDHRESULT(2907)
+#define D3DXERR_CANNOTREMOVELASTITEM MAKE_DDHRESULT(2908)
+
+#define D3DX_DEFAULT ((UINT)-1)
+
+// Compile flags accepted (and, beyond these, ignored).
+#define D3DXSHADER_DEBUG (1 << 0)
+#define D3DXSHADER_SKIPVALIDATION (1 << 1)
+#define D3DXSHADER_SKIPOPTIMIZATION (1 << 2)
+#define D3DXSHADER_PACKMATRIX_ROWMAJOR (1 << 3)
+#define D3DXSHADER_PACKMATRIX_COLUMNMAJOR (1 << 4)
+
+extern const IID IID_ID3DXBuffer;
+
+struct ID3DXBuffer : public IUnknown {
+    virtual LPVOID WINAPI GetBufferPointer() = 0;
+    virtual DWORD WINAPI GetBufferSize() = 0;
+};
+typedef ID3DXBuffer* LPD3DXBUFFER;
+
+// The constant table is never produced by this layer: callers must pass
+// NULL, or receive NULL.
+struct ID3DXConstantTable;
+typedef ID3DXConstantTable* LPD3DXCONSTANTTABLE;
+
+struct D3DXMACRO {
+    LPCSTR Name;
+    LPCSTR Definition;
+};
+typedef D3DXMACRO* LPD3DXMACRO;
+
+enum D3DXINCLUDE_TYPE { D3DXINC_LOCAL = 0, D3DXINC_SYSTEM = 1, D3DXINC_FORCE_DWORD = 0x7fffffff };
+
+struct ID3DXInclude {
+    virtual HRESULT WINAPI Open(D3DXINCLUDE_TYPE IncludeType, LPCSTR pFileName, LPCVOID pParentData,
+                                LPCVOID* ppData, UINT* pBytes) = 0;
+    virtual HRESULT WINAPI Close(LPCVOID pData) = 0;
+
+protected:
+    virtual ~ID3DXInclude() = default;
+};
+typedef ID3DXInclude* LPD3DXINCLUDE;
+
+// Compiles the HLSL file at pSrcFile (a '\' in the path is a folder
+// separator) for the profile's stage ("vs_*" or "ps_*") with the given entry
+// point. On success *ppShader receives the code (SPIR-V followed by the end
+// token). On failure it returns a failing HRESULT, leaves *ppShader null, puts
+// "file(line): error: message" text into *ppErrorMsgs when that is asked for,
+// and writes the same text to stderr.
+HRESULT WINAPI D3DXCompileShaderFromFileA(LPCSTR pSrcFile, const D3DXMACRO* pDefines, LPD3DXINCLUDE pInclude,
+                                          LPCSTR pFunctionName, LPCSTR pProfile, DWORD Flags,
+                                          LPD3DXBUFFER* ppShader, LPD3DXBUFFER* ppErrorMsgs,
+                                          LPD3DXCONSTANTTABLE* ppConstantTable);
+
+// The same, from source text in memory.
+HRESULT WINAPI D3DXCompileShader(LPCSTR pSrcData, UINT SrcDataLen, const D3DXMACRO* pDefines,
+                                 LPD3DXINCLUDE pInclude, LPCSTR pFunctionName, LPCSTR pProfile, DWORD Flags,
+                                 LPD3DXBUFFER* ppShader, LPD3DXBUFFER* ppErrorMsgs,
+                                 LPD3DXCONSTANTTABLE* ppConstantTable);
+
+// Loads an image file (PNG) into a new managed A8R8G8B8 texture of the
+// image's size with a full mip chain. On failure *ppTexture is left null and a
+// one-line reason naming the file goes to stderr.
+HRESULT WINAPI D3DXCreateTextureFromFileA(LPDIRECT3DDEVICE9 pDevice, LPCSTR pSrcFile,
+                                          LPDIRECT3DTEXTURE9* ppTexture);
+
+// The same, from file contents in memory.
+HRESULT WINAPI D3DXCreateTextureFromFileInMemory(LPDIRECT3DDEVICE9 pDevice, LPCVOID pSrcData, UINT SrcDataSize,
+                                                 LPDIRECT3DTEXTURE9* ppTexture);
+
+HRESULT WINAPI D3DXCreateBuffer(DWORD NumBytes, LPD3DXBUFFER* ppBuffer);
+
+#define D3DXCompileShaderFromFile D3DXCompileShaderFromFileA
+#define D3DXCreateTextureFromFile D3DXCreateTextureFromFileA
