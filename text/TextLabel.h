@@ -2,8 +2,11 @@
 
 #include <d3d9.h>
 
+#include "text/TextVertex.h"
+
 #include <cstdint>
 #include <string>
+#include <vector>
 
 class BitmapFont;
 
@@ -31,6 +34,9 @@ public:
     float positionY() const { return y; }
     IDirect3DVertexBuffer9* buffer() const { return vertexBuffer; }
 
+    // Longest text a label accepts: its vertices must fit a 32-bit buffer size.
+    static constexpr uint32_t maxLength = UINT32_MAX / (6 * sizeof(TextVertex));
+
     // Glyph index of a byte: c - 32 for " " to "z", -1 for any other byte.
     static int glyphIndex(char c);
     // The (W - 1) x (H - 1) texel rectangle of glyph g, in sheet coordinates.
@@ -47,4 +53,10 @@ private:
     uint32_t length;
     float x;
     float y;
+
+    // Scratch vertices, reused from one build to the next.
+    std::vector<TextVertex> vertices;
+    // Size in bytes of vertexBuffer, and whether it holds the current text.
+    uint32_t bufferBytes;
+    bool bufferCurrent;
 };
