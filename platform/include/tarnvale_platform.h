@@ -63,4 +63,11 @@ int pendingMessageCount();
 // Empties the message queue and the drag-free state of the layer; for tests.
 void resetMessageQueue();
 
+// ----- Diagnostics --------------------------------------------------------------
+// The reason for the last failure that came from SDL (window creation without
+// a display, a video driver that cannot start); empty when there was none.
+const char* lastPlatformError();
+// Number of Sleep calls so far (the message loop yields once per turn).
+uint64_t sleepCallCount();
+
 }  // namespace tvplat

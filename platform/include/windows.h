@@ -133,6 +133,22 @@ struct WNDCLASSEXA {
     HICON hIconSm;
 };
 
+struct CREATESTRUCTA {
+    LPVOID lpCreateParams;
+    HINSTANCE hInstance;
+    HMENU hMenu;
+    HWND hwndParent;
+    int cy;
+    int cx;
+    int y;
+    int x;
+    LONG style;
+    LPCSTR lpszName;
+    LPCSTR lpszClass;
+    DWORD dwExStyle;
+};
+typedef CREATESTRUCTA* LPCREATESTRUCTA;
+
 struct GUID {
     DWORD Data1;
     WORD Data2;
@@ -210,6 +226,8 @@ extern const IID IID_IUnknown;
 #define WM_MBUTTONDOWN 0x0207
 #define WM_MBUTTONUP 0x0208
 #define WM_MOUSEWHEEL 0x020A
+#define WM_XBUTTONDOWN 0x020B
+#define WM_XBUTTONUP 0x020C
 #define WM_USER 0x0400
 
 // WM_SIZE wParam values.
@@ -229,6 +247,11 @@ extern const IID IID_IUnknown;
 #define MK_MBUTTON 0x0010
 #define MK_XBUTTON1 0x0020
 #define MK_XBUTTON2 0x0040
+
+// Which X button a WM_XBUTTONDOWN/UP reports (high word of wParam).
+#define XBUTTON1 0x0001
+#define XBUTTON2 0x0002
+#define WHEEL_DELTA 120
 
 // Virtual-key codes.
 #define VK_LBUTTON 0x01
@@ -252,10 +275,12 @@ extern const IID IID_IUnknown;
 #define VK_UP 0x26
 #define VK_RIGHT 0x27
 #define VK_DOWN 0x28
+#define VK_SNAPSHOT 0x2C
 #define VK_INSERT 0x2D
 #define VK_DELETE 0x2E
 #define VK_LWIN 0x5B
 #define VK_RWIN 0x5C
+#define VK_APPS 0x5D
 #define VK_NUMPAD0 0x60
 #define VK_MULTIPLY 0x6A
 #define VK_ADD 0x6B
@@ -263,6 +288,8 @@ extern const IID IID_IUnknown;
 #define VK_DECIMAL 0x6E
 #define VK_DIVIDE 0x6F
 #define VK_F1 0x70
+#define VK_F4 0x73
+#define VK_F10 0x79
 #define VK_F12 0x7B
 #define VK_NUMLOCK 0x90
 #define VK_SCROLL 0x91
@@ -283,6 +310,7 @@ extern const IID IID_IUnknown;
 #define VK_OEM_5 0xDC
 #define VK_OEM_6 0xDD
 #define VK_OEM_7 0xDE
+#define VK_OEM_102 0xE2
 
 // PeekMessage options.
 #define PM_NOREMOVE 0x0000
@@ -322,6 +350,7 @@ extern const IID IID_IUnknown;
 #define MAKELPARAM(l, h) ((LPARAM)(DWORD)MAKELONG(l, h))
 #define MAKEWPARAM(l, h) ((WPARAM)(DWORD)MAKELONG(l, h))
 typedef uintptr_t DWORD_PTR_T;
+#define MAKEINTATOM(i) ((LPCSTR)((ULONG_PTR)((WORD)(i))))
 
 // ---------------------------------------------------------------------------
 // Functions.
@@ -356,7 +385,9 @@ DWORD WINAPI GetLastError();
 void WINAPI SetLastError(DWORD dwErrCode);
 
 #define ERROR_SUCCESS 0L
+#define ERROR_GEN_FAILURE 31L
 #define ERROR_INVALID_PARAMETER 87L
+#define ERROR_NOT_ENOUGH_QUOTA 1816L
 #define ERROR_CLASS_ALREADY_EXISTS 1410L
 #define ERROR_CANNOT_FIND_WND_CLASS 1407L
 #define ERROR_INVALID_WINDOW_HANDLE 1400L

@@ -1,0 +1,58 @@
+// Module handle, last-error code and the COM base interface's identifier.
+#include <windows.h>
+#include <tarnvale_platform.h>
+
+#include "win32/Win32Internal.h"
+
+#include <string>
+
+const IID IID_IUnknown = {0x00000000, 0x0000, 0x0000, {0xC0, 0, 0, 0, 0, 0, 0, 0x46}};
+
+namespace {
+
+// The program has one thread; the last-error code is per thread on Windows.
+thread_local DWORD lastError = ERROR_SUCCESS;
+std::string platformError;
+
+// Any non-null, never dereferenced value identifies the executable module.
+char moduleTag;
+
+}  // namespace
+
+HMODULE WINAPI GetModuleHandleA(LPCSTR lpModuleName)
+{
+    // Only the executable itself (a null name) is known.
+    if (lpModuleName != nullptr) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return nullptr;
+    }
+    return reinterpret_cast<HMODULE>(&moduleTag);
+}
+
+DWORD WINAPI GetLastError()
+{
+    return lastError;
+}
+
+void WINAPI SetLastError(DWORD dwErrCode)
+{
+    lastError = dwErrCode;
+}
+
+namespace tvplat {
+
+const char* lastPlatformError()
+{
+    return platformError.c_str();
+}
+
+namespace detail {
+
+void setPlatformError(DWORD code, const char* reason)
+{
+    SetLastError(code);
+    platformError = reason != nullptr ? reason : "";
+}
+
+}  // namespace detail
+}  // namespace tvplat

@@ -1,0 +1,360 @@
+// Window classes and windows over SDL2: RegisterClassExA, AdjustWindowRect,
+// CreateWindowExA, DestroyWindow and the window queries.
+#include <windows.h>
+#include <tarnvale_platform.h>
+
+#include "win32/Win32Internal.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <strings.h>
+#include <vector>
+
+namespace tvplat::detail {
+namespace {
+
+struct ClassRecord {
+    std::string name;
+    ATOM atom;
+    WNDPROC proc;
+    HINSTANCE instance;
+    UINT style;
+};
+
+std::vector<ClassRecord>& classes()
+{
+    static std::vector<ClassRecord> table;
+    return table;
+}
+
+std::vector<WindowRecord>& windows()
+{
+    static std::vector<WindowRecord> table;
+    return table;
+}
+
+// Window handles are opaque numbers that are never reused, so a stale handle
+// never names a later window.
+uintptr_t nextHandleValue = 0x00010010;
+HWND focus = nullptr;
+
+// Class atoms lie in the string-atom range, as on Windows.
+constexpr ATOM firstClassAtom = 0xC000;
+
+ClassRecord* findClass(LPCSTR name)
+{
+    const auto value = reinterpret_cast<uintptr_t>(name);
+    for (ClassRecord& record : classes()) {
+        if (value < 0x10000) {  // MAKEINTATOM
+            if (record.atom == value) return &record;
+        } else if (strcasecmp(record.name.c_str(), name) == 0) {  // class names ignore case
+            return &record;
+        }
+    }
+    return nullptr;
+}
+
+void quitVideo()
+{
+    SDL_Quit();
+}
+
+// Default size for CW_USEDEFAULT, as a modest fraction of a typical screen.
+constexpr int defaultClientWidth = 800;
+constexpr int defaultClientHeight = 600;
+
+}  // namespace
+
+FrameMetrics frameFor(DWORD style, bool hasMenu)
+{
+    int border = 0;
+    if (style & WS_THICKFRAME)
+        border = 8;
+    else if (style & WS_DLGFRAME)
+        border = 3;
+    else if (style & WS_BORDER)
+        border = 1;
+    int top = border;
+    if ((style & WS_CAPTION) == WS_CAPTION) top += 23;
+    if (hasMenu) top += 20;
+    return FrameMetrics{border, top, border, border};
+}
+
+bool ensureVideo()
+{
+    if (SDL_WasInit(SDL_INIT_VIDEO) != 0) return true;
+    static bool atexitRegistered = false;
+    // Mouse messages reach a window only while the cursor is over its client
+    // area: the program never captures the mouse, so SDL must not either.
+    SDL_SetHint(SDL_HINT_MOUSE_AUTO_CAPTURE, "0");
+    // Closing the last window is a WM_CLOSE for that window and nothing more;
+    // SDL_QUIT then only comes from a signal (Ctrl+C, the session ending).
+    SDL_SetHint(SDL_HINT_QUIT_ON_LAST_WINDOW_CLOSE, "0");
+    if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
+        setPlatformError(ERROR_GEN_FAILURE, SDL_GetError());
+        return false;
+    }
+    if (!atexitRegistered) {
+        atexitRegistered = true;
+        std::atexit(quitVideo);
+    }
+    return true;
+}
+
+WindowRecord* findWindow(HWND window)
+{
+    if (window == nullptr) return nullptr;
+    for (WindowRecord& record : windows())
+        if (record.handle == window) return &record;
+    return nullptr;
+}
+
+WindowRecord* findWindowBySdlId(uint32_t id)
+{
+    for (WindowRecord& record : windows())
+        if (record.sdlId == id) return &record;
+    return nullptr;
+}
+
+int windowCount()
+{
+    return static_cast<int>(windows().size());
+}
+
+WindowRecord* windowAt(int index)
+{
+    if (index < 0 || index >= windowCount()) return nullptr;
+    return &windows()[static_cast<size_t>(index)];
+}
+
+void setFocusWindow(HWND window)
+{
+    focus = window;
+}
+
+HWND focusWindow()
+{
+    return focus;
+}
+
+}  // namespace tvplat::detail
+
+using namespace tvplat::detail;
+
+ATOM WINAPI RegisterClassExA(const WNDCLASSEXA* lpwcx)
+{
+    if (lpwcx == nullptr || lpwcx->cbSize != sizeof(WNDCLASSEXA) || lpwcx->lpfnWndProc == nullptr ||
+        lpwcx->lpszClassName == nullptr || reinterpret_cast<uintptr_t>(lpwcx->lpszClassName) < 0x10000 ||
+        lpwcx->lpszClassName[0] == '\0') {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return 0;
+    }
+    if (findClass(lpwcx->lpszClassName) != nullptr) {
+        SetLastError(ERROR_CLASS_ALREADY_EXISTS);
+        return 0;
+    }
+    std::vector<ClassRecord>& table = classes();
+    if (table.size() >= 0x3FFF) {  // the atom range is exhausted
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return 0;
+    }
+    const ATOM atom = static_cast<ATOM>(firstClassAtom + table.size());
+    table.push_back(ClassRecord{lpwcx->lpszClassName, atom, lpwcx->lpfnWndProc, lpwcx->hInstance, lpwcx->style});
+    return atom;
+}
+
+BOOL WINAPI AdjustWindowRect(LPRECT lpRect, DWORD dwStyle, BOOL bMenu)
+{
+    if (lpRect == nullptr) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return FALSE;
+    }
+    const FrameMetrics frame = frameFor(dwStyle, bMenu != FALSE);
+    lpRect->left -= frame.left;
+    lpRect->top -= frame.top;
+    lpRect->right += frame.right;
+    lpRect->bottom += frame.bottom;
+    return TRUE;
+}
+
+HWND WINAPI CreateWindowExA(DWORD dwExStyle, LPCSTR lpClassName, LPCSTR lpWindowName, DWORD dwStyle, int X, int Y,
+                            int nWidth, int nHeight, HWND hWndParent, HMENU hMenu, HINSTANCE hInstance, LPVOID lpParam)
+{
+    if (lpClassName == nullptr) {
+        SetLastError(ERROR_CANNOT_FIND_WND_CLASS);
+        return nullptr;
+    }
+    ClassRecord* windowClass = findClass(lpClassName);
+    if (windowClass == nullptr) {
+        SetLastError(ERROR_CANNOT_FIND_WND_CLASS);
+        return nullptr;
+    }
+    if (!ensureVideo()) {
+        std::fprintf(stderr, "CreateWindowExA: cannot open a window: %s\n", tvplat::lastPlatformError());
+        return nullptr;
+    }
+
+    // The SDL window is the client area: take the nominal frame off the outer
+    // size and put the client where the frame would leave it.
+    const FrameMetrics frame = frameFor(dwStyle, hMenu != nullptr);
+    int clientWidth = defaultClientWidth;
+    int clientHeight = defaultClientHeight;
+    if (nWidth != CW_USEDEFAULT) {
+        clientWidth = nWidth - frame.left - frame.right;
+        clientHeight = nHeight - frame.top - frame.bottom;
+    }
+    if (clientWidth < 1) clientWidth = 1;  // SDL refuses empty windows
+    if (clientHeight < 1) clientHeight = 1;
+    int clientX = static_cast<int>(SDL_WINDOWPOS_UNDEFINED);
+    int clientY = static_cast<int>(SDL_WINDOWPOS_UNDEFINED);
+    if (X != CW_USEDEFAULT) {
+        clientX = X + frame.left;
+        clientY = Y + frame.top;
+    }
+
+    Uint32 flags = SDL_WINDOW_OPENGL;
+    if (!(dwStyle & WS_VISIBLE)) flags |= SDL_WINDOW_HIDDEN;
+    if (dwStyle & WS_THICKFRAME) flags |= SDL_WINDOW_RESIZABLE;
+    if (dwStyle & WS_MAXIMIZE) flags |= SDL_WINDOW_MAXIMIZED;
+    if (dwStyle & WS_MINIMIZE) flags |= SDL_WINDOW_MINIMIZED;
+    if (!(dwStyle & (WS_CAPTION | WS_THICKFRAME))) flags |= SDL_WINDOW_BORDERLESS;
+
+    // The Direct3D layer renders with an OpenGL 4.5 core context on this
+    // window; its pixel format is fixed when the window is created.
+    SDL_GL_SetAttribute(SDL_GL_CONTEXT_PROFILE_MASK, SDL_GL_CONTEXT_PROFILE_CORE);
+    SDL_GL_SetAttribute(SDL_GL_CONTEXT_MAJOR_VERSION, 4);
+    SDL_GL_SetAttribute(SDL_GL_CONTEXT_MINOR_VERSION, 5);
+    SDL_GL_SetAttribute(SDL_GL_DEPTH_SIZE, 24);
+    SDL_GL_SetAttribute(SDL_GL_STENCIL_SIZE, 8);
+    SDL_GL_SetAttribute(SDL_GL_RED_SIZE, 8);
+    SDL_GL_SetAttribute(SDL_GL_GREEN_SIZE, 8);
+    SDL_GL_SetAttribute(SDL_GL_BLUE_SIZE, 8);
+    SDL_GL_SetAttribute(SDL_GL_ALPHA_SIZE, 8);
+    SDL_GL_SetAttribute(SDL_GL_DOUBLEBUFFER, 1);
+
+    SDL_Window* sdl = SDL_CreateWindow(lpWindowName != nullptr ? lpWindowName : "", clientX, clientY, clientWidth,
+                                       clientHeight, flags);
+    if (sdl == nullptr) {
+        setPlatformError(ERROR_GEN_FAILURE, SDL_GetError());
+        std::fprintf(stderr, "CreateWindowExA: cannot open a window: %s\n", tvplat::lastPlatformError());
+        return nullptr;
+    }
+
+    const HWND handle = reinterpret_cast<HWND>(nextHandleValue);
+    nextHandleValue += 0x10;
+    windows().push_back(WindowRecord{handle, sdl, SDL_GetWindowID(sdl), windowClass->proc, dwStyle, dwExStyle, false});
+
+    // Windows sends WM_CREATE before CreateWindowEx returns; a procedure that
+    // answers -1 refuses the window.
+    CREATESTRUCTA create{};
+    create.lpCreateParams = lpParam;
+    create.hInstance = hInstance;
+    create.hMenu = hMenu;
+    create.hwndParent = hWndParent;
+    create.cy = nHeight;
+    create.cx = nWidth;
+    create.y = Y;
+    create.x = X;
+    create.style = static_cast<LONG>(dwStyle);
+    create.lpszName = lpWindowName;
+    create.lpszClass = lpClassName;
+    create.dwExStyle = dwExStyle;
+    if (SendMessageA(handle, WM_CREATE, 0, reinterpret_cast<LPARAM>(&create)) == -1) {
+        DestroyWindow(handle);
+        SetLastError(ERROR_GEN_FAILURE);
+        return nullptr;
+    }
+    if (dwStyle & WS_VISIBLE) {
+        // A visible top-level window is activated and takes the focus.
+        SendMessageA(handle, WM_SIZE, SIZE_RESTORED, MAKELPARAM(clientWidth, clientHeight));
+        setFocusWindow(handle);
+    }
+    return handle;
+}
+
+BOOL WINAPI DestroyWindow(HWND hWnd)
+{
+    WindowRecord* record = findWindow(hWnd);
+    if (record == nullptr) {
+        SetLastError(ERROR_INVALID_WINDOW_HANDLE);
+        return FALSE;
+    }
+    if (record->destroying) return TRUE;
+    record->destroying = true;
+    SDL_HideWindow(record->sdl);
+    SendMessageA(hWnd, WM_DESTROY, 0, 0);
+    // The procedure may have destroyed the window itself.
+    record = findWindow(hWnd);
+    if (record == nullptr) return TRUE;
+    SDL_Window* sdl = record->sdl;
+    std::vector<WindowRecord>& table = windows();
+    table.erase(table.begin() + (record - table.data()));
+    forgetWindowMessages(hWnd);
+    if (focusWindow() == hWnd) setFocusWindow(nullptr);
+    SDL_DestroyWindow(sdl);
+    return TRUE;
+}
+
+BOOL WINAPI GetClientRect(HWND hWnd, LPRECT lpRect)
+{
+    WindowRecord* record = findWindow(hWnd);
+    if (record == nullptr || lpRect == nullptr) {
+        SetLastError(record == nullptr ? ERROR_INVALID_WINDOW_HANDLE : ERROR_INVALID_PARAMETER);
+        return FALSE;
+    }
+    int width = 0;
+    int height = 0;
+    SDL_GetWindowSize(record->sdl, &width, &height);
+    *lpRect = RECT{0, 0, width, height};
+    return TRUE;
+}
+
+BOOL WINAPI GetWindowRect(HWND hWnd, LPRECT lpRect)
+{
+    WindowRecord* record = findWindow(hWnd);
+    if (record == nullptr || lpRect == nullptr) {
+        SetLastError(record == nullptr ? ERROR_INVALID_WINDOW_HANDLE : ERROR_INVALID_PARAMETER);
+        return FALSE;
+    }
+    int x = 0;
+    int y = 0;
+    int width = 0;
+    int height = 0;
+    SDL_GetWindowPosition(record->sdl, &x, &y);
+    SDL_GetWindowSize(record->sdl, &width, &height);
+    const FrameMetrics frame = frameFor(record->style, false);
+    *lpRect = RECT{x - frame.left, y - frame.top, x + width + frame.right, y + height + frame.bottom};
+    return TRUE;
+}
+
+BOOL WINAPI IsWindow(HWND hWnd)
+{
+    return findWindow(hWnd) != nullptr ? TRUE : FALSE;
+}
+
+HWND WINAPI GetFocus()
+{
+    return focusWindow();
+}
+
+HWND WINAPI GetForegroundWindow()
+{
+    return focusWindow();
+}
+
+namespace tvplat {
+
+SDL_Window* sdlWindow(HWND window)
+{
+    detail::WindowRecord* record = detail::findWindow(window);
+    return record != nullptr ? record->sdl : nullptr;
+}
+
+HWND windowFromSdlId(uint32_t windowId)
+{
+    detail::WindowRecord* record = detail::findWindowBySdlId(windowId);
+    return record != nullptr ? record->handle : nullptr;
+}
+
+}  // namespace tvplat
