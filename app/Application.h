@@ -27,13 +27,18 @@ public:
     void runFrame();
 
     // False when a component could not be built (a shader that is missing or
-    // did not compile); the component has already told the user.
+    // did not compile); the component has already told the user. Such an
+    // application must not run frames; runFrame does nothing for it.
     bool isReady() const;
 
     // Read access for tools and tests.
     const TextLabel* frameRateLabel() const { return fpsLabel; }
     const BitmapFont* overlayFont() const { return font; }
     const InputDevices* inputDevices() const { return input; }
+    const TextRenderer* overlay() const { return textRenderer; }
+    const BallRack* rack() const { return ballRack; }
+    // The device description shown in the overlay.
+    const std::string& deviceDescription() const { return description; }
 
 private:
     void createComponents();
@@ -58,4 +63,5 @@ private:
     ViewController* viewController;
     BallRack* ballRack;
     std::string description;
+    bool ready;  // every component that can fail was built; fixed at construction
 };

@@ -9,7 +9,12 @@
 // of the device it obtained.
 class GraphicsDevice {
 public:
+    // The function that makes the Direct3D 9 interface: Direct3DCreate9 in
+    // the program; tests hand in a stand-in to drive the fall-back path.
+    typedef IDirect3D9* (*Direct3DFactory)(UINT sdkVersion);
+
     GraphicsDevice(HWND window, bool fullScreen, int32_t width, int32_t height);
+    GraphicsDevice(HWND window, bool fullScreen, int32_t width, int32_t height, Direct3DFactory createDirect3D);
     ~GraphicsDevice();
 
     GraphicsDevice(const GraphicsDevice&) = delete;

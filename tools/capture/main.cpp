@@ -1,0 +1,278 @@
+// tarnvale-capture: runs the real program (window, device, application,
+// message loop) for a number of frames with scripted input and a scripted
+// clock, headless by default, writes PNG screenshots and prints a one-line
+// JSON summary on stdout.
+#include "BackBufferReader.h"
+#include "CaptureOptions.h"
+#include "PngOutput.h"
+
+#include "app/Application.h"
+#include "app/WinMain.h"
+#include "text/TextLabel.h"
+
+#include <tarnvale_d3d9.h>
+#include <tarnvale_platform.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+namespace {
+
+typedef std::chrono::steady_clock Clock;
+
+double millisecondsBetween(Clock::time_point from, Clock::time_point to)
+{
+    return std::chrono::duration<double, std::milli>(to - from).count();
+}
+
+struct CaptureRun {
+    const CaptureOptions* options = nullptr;
+    HWND window = nullptr;
+    size_t nextMessage = 0;      // first scripted message not yet posted
+    uint64_t presented = 0;      // Present calls seen by the hook
+    uint64_t framesRun = 0;
+    bool stoppedByTool = false;
+
+    // The last frame read back, kept for --out.
+    uint32_t width = 0;
+    uint32_t height = 0;
+    std::vector<uint8_t> rgb;
+    bool haveImage = false;
+    bool outputFailed = false;
+
+    std::string device;
+    std::string fpsText;
+
+    // Timing. Time the tool itself spends (reading back, writing PNGs,
+    // posting) is left out of the program's frame and start-up times.
+    Clock::time_point start;
+    Clock::time_point windowCreated;
+    Clock::time_point firstPresent;
+    Clock::time_point lastFrameEnd;
+    double toolMilliseconds = 0.0;   // since lastFrameEnd (or start)
+    double firstPresentToolMs = 0.0; // tool time before the first Present hook
+    double startupMs = 0.0;
+    double firstFrameToolMs = 0.0;
+    std::vector<double> frameMs;
+};
+
+void postMessagesDue(CaptureRun& run, uint64_t frame)
+{
+    const std::vector<ScriptedMessage>& messages = run.options->messages;
+    while (run.nextMessage < messages.size() && messages[run.nextMessage].afterFrame <= frame) {
+        const ScriptedMessage& m = messages[run.nextMessage++];
+        if (!PostMessageA(run.window, m.message, m.wParam, m.lParam))
+            std::fprintf(stderr, "tarnvale-capture: could not post message 0x%04X\n", m.message);
+    }
+}
+
+void onWindowCreated(HWND window, void* user)
+{
+    CaptureRun& run = *static_cast<CaptureRun*>(user);
+    run.windowCreated = Clock::now();
+    run.window = window;
+    // Input scripted for frame 0 waits in the queue for the first loop turn.
+    postMessagesDue(run, 0);
+    run.toolMilliseconds += millisecondsBetween(run.windowCreated, Clock::now());
+}
+
+std::string numberedPath(const std::string& out, uint64_t frame)
+{
+    std::string base = out;
+    if (base.size() > 4 && base.compare(base.size() - 4, 4, ".png") == 0)
+        base.resize(base.size() - 4);
+    return base + "-" + std::to_string(frame) + ".png";
+}
+
+void onPresent(IDirect3DDevice9* device, void* user)
+{
+    CaptureRun& run = *static_cast<CaptureRun*>(user);
+    const Clock::time_point begin = Clock::now();
+    const uint64_t frame = ++run.presented;
+    if (frame == 1) {
+        run.firstPresent = begin;
+        run.firstPresentToolMs = run.toolMilliseconds;
+    }
+
+    const CaptureOptions& options = *run.options;
+    if (!options.out.empty() && !run.outputFailed) {
+        std::string error;
+        if (readBackBuffer(device, run.width, run.height, run.rgb, error)) {
+            run.haveImage = true;
+            if (options.every != 0 && frame % options.every == 0) {
+                const std::string path = numberedPath(options.out, frame);
+                if (!writePngRgb(path, run.width, run.height, run.rgb, error)) {
+                    std::fprintf(stderr, "tarnvale-capture: cannot write %s: %s\n", path.c_str(), error.c_str());
+                    run.outputFailed = true;
+                }
+            }
+        } else {
+            std::fprintf(stderr, "tarnvale-capture: cannot read frame %llu back: %s\n",
+                         static_cast<unsigned long long>(frame), error.c_str());
+            run.outputFailed = true;
+            run.haveImage = false;
+        }
+    }
+    run.toolMilliseconds += millisecondsBetween(begin, Clock::now());
+}
+
+bool onFrame(Application& application, IDirect3DDevice9*, uint64_t frame, void* user)
+{
+    CaptureRun& run = *static_cast<CaptureRun*>(user);
+    const Clock::time_point now = Clock::now();
+    const CaptureOptions& options = *run.options;
+
+    if (frame == 1) {
+        run.startupMs = millisecondsBetween(run.start, now) - run.toolMilliseconds;
+        run.firstFrameToolMs = run.toolMilliseconds;
+        run.device = application.deviceDescription();
+    } else {
+        run.frameMs.push_back(millisecondsBetween(run.lastFrameEnd, now) - run.toolMilliseconds);
+    }
+    run.framesRun = frame;
+    run.fpsText = application.frameRateLabel()->currentText();
+
+    // The next frame reads the counter one frame time later. The first
+    // frame read it at the same value as the end of construction, as a real
+    // first frame follows construction at once.
+    if (!options.realClock)
+        tvplat::advanceScriptedClock();
+
+    postMessagesDue(run, frame);
+
+    // Stop after the requested frames, once every scripted message has been
+    // posted and taken from the queue: the frame of the loop turn that took
+    // the last one has been drawn, so the last frame shows the input.
+    const bool inputHandled = run.nextMessage == options.messages.size() && tvplat::pendingMessageCount() == 0;
+    const bool stop = (frame >= options.frames && inputHandled) || frame >= maxRunFrames(options);
+
+    run.lastFrameEnd = Clock::now();
+    run.toolMilliseconds = millisecondsBetween(now, run.lastFrameEnd);
+    if (stop)
+        run.stoppedByTool = true;
+    return !stop;
+}
+
+double percentile(const std::vector<double>& sorted, double fraction)
+{
+    if (sorted.empty())
+        return 0.0;
+    // Nearest rank.
+    size_t rank = static_cast<size_t>(fraction * static_cast<double>(sorted.size()) + 0.999999);
+    rank = std::clamp<size_t>(rank, 1, sorted.size());
+    return sorted[rank - 1];
+}
+
+std::string jsonString(const std::string& text)
+{
+    std::string out = "\"";
+    for (unsigned char c : text) {
+        if (c == '"' || c == '\\') {
+            out += '\\';
+            out += static_cast<char>(c);
+        } else if (c < 0x20 || c == 0x7F) {
+            char escape[8];
+            std::snprintf(escape, sizeof escape, "\\u%04x", c);
+            out += escape;
+        } else {
+            out += static_cast<char>(c);
+        }
+    }
+    return out + "\"";
+}
+
+std::string jsonNumber(double value)
+{
+    char text[32];
+    std::snprintf(text, sizeof text, "%.3f", std::max(0.0, value));
+    return text;
+}
+
+void printSummary(const CaptureRun& run, const char* exitReason)
+{
+    std::vector<double> sorted = run.frameMs;
+    std::sort(sorted.begin(), sorted.end());
+    const double median = sorted.empty() ? 0.0
+                          : sorted.size() % 2 ? sorted[sorted.size() / 2]
+                                              : 0.5 * (sorted[sorted.size() / 2 - 1] + sorted[sorted.size() / 2]);
+    const bool started = run.framesRun > 0;
+    const double windowMs = started ? millisecondsBetween(run.start, run.windowCreated) : 0.0;
+    const double toFirstPresentMs =
+        started ? millisecondsBetween(run.windowCreated, run.firstPresent) - run.firstPresentToolMs : 0.0;
+    const double firstPresentMs = started ? run.startupMs - windowMs - toFirstPresentMs : 0.0;
+
+    std::string json = "{\"frames\":" + std::to_string(run.framesRun);
+    json += ",\"device\":" + jsonString(run.device);
+    json += ",\"fps_text\":" + jsonString(run.fpsText);
+    json += ",\"startup_ms\":" + jsonNumber(run.startupMs);
+    json += ",\"startup\":{\"window_ms\":" + jsonNumber(windowMs) +
+            ",\"device_components_first_draw_ms\":" + jsonNumber(toFirstPresentMs) +
+            ",\"first_present_ms\":" + jsonNumber(firstPresentMs) + "}";
+    json += ",\"frame_ms\":{\"median\":" + jsonNumber(median) + ",\"p95\":" + jsonNumber(percentile(sorted, 0.95)) +
+            ",\"max\":" + jsonNumber(sorted.empty() ? 0.0 : sorted.back()) + "}";
+    json += ",\"exit\":\"" + std::string(exitReason) + "\"}";
+    std::printf("%s\n", json.c_str());
+    std::fflush(stdout);
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    CaptureOptions options;
+    std::string error;
+    if (!parseCaptureOptions(argc, argv, options, error)) {
+        std::fprintf(stderr, "tarnvale-capture: %s\n%s", error.c_str(), captureUsage());
+        return 2;
+    }
+    if (options.help) {
+        std::fputs(captureUsage(), stdout);
+        return 0;
+    }
+
+    if (!options.window)
+        setenv("SDL_VIDEODRIVER", "offscreen", 1);
+    tvplat::setMessageBoxMode(tvplat::MessageBoxMode::StderrOnly);
+    if (!options.realClock)
+        tvplat::useScriptedClock(options.seed, options.frameTimeNs, tvplat::ClockStep::PerFrame);
+
+    CaptureRun run;
+    run.options = &options;
+    run.frameMs.reserve(options.frames);
+
+    ProgramHooks hooks;
+    hooks.debugMode = options.debug;
+    hooks.afterFrame = onFrame;
+    hooks.windowCreated = onWindowCreated;
+    hooks.user = &run;
+    tvd3d9::setPresentHook(onPresent, &run);
+
+    run.start = Clock::now();
+    const int status = runProgram(GetModuleHandleA(NULL), hooks);
+    tvd3d9::setPresentHook(nullptr, nullptr);
+
+    if (status != 0) {
+        printSummary(run, "failed");
+        std::fprintf(stderr, "tarnvale-capture: the program could not start (status %d)\n", status);
+        return 1;
+    }
+
+    int exitStatus = 0;
+    if (!options.out.empty()) {
+        if (!run.haveImage) {
+            std::fprintf(stderr, "tarnvale-capture: no frame to write to %s\n", options.out.c_str());
+            exitStatus = 1;
+        } else if (!writePngRgb(options.out, run.width, run.height, run.rgb, error)) {
+            std::fprintf(stderr, "tarnvale-capture: cannot write %s: %s\n", options.out.c_str(), error.c_str());
+            exitStatus = 1;
+        }
+        if (run.outputFailed)
+            exitStatus = 1;
+    }
+    printSummary(run, run.stoppedByTool ? "frames" : "quit");
+    return exitStatus;
+}
