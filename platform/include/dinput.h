@@ -61,6 +61,17 @@ typedef const DIDATAFORMAT* LPCDIDATAFORMAT;
 #define DIDF_ABSAXIS 0x00000001
 #define DIDF_RELAXIS 0x00000002
 
+// Object types and flags of a data format's objects (DIOBJECTDATAFORMAT).
+#define DIDFT_RELAXIS 0x00000001
+#define DIDFT_ABSAXIS 0x00000002
+#define DIDFT_AXIS 0x00000003
+#define DIDFT_PSHBUTTON 0x00000004
+#define DIDFT_TGLBUTTON 0x00000008
+#define DIDFT_BUTTON 0x0000000C
+#define DIDFT_ANYINSTANCE 0x00FFFF00
+#define DIDFT_MAKEINSTANCE(n) ((WORD)(n) << 8)
+#define DIDFT_OPTIONAL 0x80000000
+
 struct DIMOUSESTATE2 {
     LONG lX;
     LONG lY;
@@ -74,6 +85,10 @@ extern const DIDATAFORMAT c_dfDIMouse2;
 
 extern const GUID GUID_SysKeyboard;
 extern const GUID GUID_SysMouse;
+extern const GUID GUID_XAxis;
+extern const GUID GUID_YAxis;
+extern const GUID GUID_ZAxis;
+extern const GUID GUID_Key;
 extern const IID IID_IDirectInput8A;
 extern const IID IID_IDirectInputDevice8A;
 
@@ -180,10 +195,30 @@ HRESULT WINAPI DirectInput8Create(HINSTANCE hinst, DWORD dwVersion, REFIID riidl
 #define DIK_NUMPAD3 0x51
 #define DIK_NUMPAD0 0x52
 #define DIK_DECIMAL 0x53
+#define DIK_OEM_102 0x56
 #define DIK_F11 0x57
 #define DIK_F12 0x58
+#define DIK_F13 0x64
+#define DIK_F14 0x65
+#define DIK_F15 0x66
+#define DIK_KANA 0x70
+#define DIK_ABNT_C1 0x73
+#define DIK_CONVERT 0x79
+#define DIK_NOCONVERT 0x7B
+#define DIK_YEN 0x7D
+#define DIK_NUMPADEQUALS 0x8D
+#define DIK_PREVTRACK 0x90
+#define DIK_NEXTTRACK 0x99
 #define DIK_NUMPADENTER 0x9C
 #define DIK_RCONTROL 0x9D
+#define DIK_MUTE 0xA0
+#define DIK_CALCULATOR 0xA1
+#define DIK_PLAYPAUSE 0xA2
+#define DIK_MEDIASTOP 0xA4
+#define DIK_VOLUMEDOWN 0xAE
+#define DIK_VOLUMEUP 0xB0
+#define DIK_WEBHOME 0xB2
+#define DIK_NUMPADCOMMA 0xB3
 #define DIK_DIVIDE 0xB5
 #define DIK_SYSRQ 0xB7
 #define DIK_RMENU 0xB8
@@ -201,3 +236,14 @@ HRESULT WINAPI DirectInput8Create(HINSTANCE hinst, DWORD dwVersion, REFIID riidl
 #define DIK_LWIN 0xDB
 #define DIK_RWIN 0xDC
 #define DIK_APPS 0xDD
+#define DIK_POWER 0xDE
+#define DIK_SLEEP 0xDF
+#define DIK_WEBSEARCH 0xE5
+#define DIK_WEBFAVORITES 0xE6
+#define DIK_WEBREFRESH 0xE7
+#define DIK_WEBSTOP 0xE8
+#define DIK_WEBFORWARD 0xE9
+#define DIK_WEBBACK 0xEA
+#define DIK_MYCOMPUTER 0xEB
+#define DIK_MAIL 0xEC
+#define DIK_MEDIASELECT 0xED

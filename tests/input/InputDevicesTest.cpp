@@ -1,0 +1,239 @@
+// InputDevices through the real DirectInput layer: SDL events are pushed as
+// the user would make them, then the component is polled frame by frame.
+#include "tests/input/InputTestSupport.h"
+
+#include "input/InputDevices.h"
+#include "input/ViewController.h"
+
+#include <dinput.h>
+
+#include <cstring>
+#include <memory>
+#include <vector>
+
+using namespace inputtest;
+
+namespace {
+
+class InputDevicesPolling : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_NE(window.handle, nullptr) << "the Win32 layer could not create a window";
+        input = std::make_unique<InputDevices>(GetModuleHandleA(nullptr), window.handle);
+        ASSERT_TRUE(input->hasKeyboard());
+        ASSERT_TRUE(input->hasMouse());
+    }
+
+    // Polls once and returns the transition of a key.
+    InputTransition pollKey(int dik)
+    {
+        input->poll();
+        return input->keyTransition(dik);
+    }
+    InputTransition pollButton(int button)
+    {
+        input->poll();
+        return input->buttonTransition(button);
+    }
+
+    void key(bool down) { pushKey(window.id, SDL_SCANCODE_G, SDLK_g, down); }
+
+    TestWindow window;
+    std::unique_ptr<InputDevices> input;
+};
+
+}  // namespace
+
+TEST_F(InputDevicesPolling, StartsWithEverythingUpAndNoMotion)
+{
+    for (int k = 0; k < 256; ++k) {
+        EXPECT_EQ(input->keyTransition(k), Steady);
+        EXPECT_EQ(input->keyState()[k], 0);
+    }
+    for (int b = 0; b < 8; ++b) EXPECT_EQ(input->buttonTransition(b), Steady);
+    EXPECT_EQ(input->combined().x, 0);
+    input->poll();
+    for (int k = 0; k < 256; ++k) EXPECT_EQ(input->keyTransition(k), Steady);
+}
+
+TEST_F(InputDevicesPolling, HeldKeyIsPressedForOnePollThenPressedLastPollThenSteady)
+{
+    key(true);
+    EXPECT_EQ(pollKey(DIK_G), Pressed);
+    EXPECT_EQ(input->keyState()[DIK_G], 0x80);
+    EXPECT_EQ(pollKey(DIK_G), PressedLastPoll);
+    EXPECT_EQ(pollKey(DIK_G), Steady);
+    EXPECT_EQ(pollKey(DIK_G), Steady);
+    EXPECT_EQ(input->keyState()[DIK_G], 0x80);
+    key(false);
+    EXPECT_EQ(pollKey(DIK_G), Released);
+    EXPECT_EQ(pollKey(DIK_G), Steady);
+    // Only the key that changed moved.
+    EXPECT_EQ(input->keyTransition(DIK_H), Steady);
+}
+
+TEST_F(InputDevicesPolling, KeyDownAndUpBetweenPollsIsNeverSeenButDownThenUpIs)
+{
+    key(true);
+    key(false);
+    EXPECT_EQ(pollKey(DIK_G), Steady);
+    EXPECT_EQ(pollKey(DIK_G), Steady);
+
+    key(true);
+    EXPECT_EQ(pollKey(DIK_G), Pressed);
+    key(false);
+    EXPECT_EQ(pollKey(DIK_G), Released);
+    // A press right after a release reads Pressed again, not PressedLastPoll.
+    key(true);
+    EXPECT_EQ(pollKey(DIK_G), Pressed);
+    EXPECT_EQ(input->previousKeyState()[DIK_G], 0);
+}
+
+TEST_F(InputDevicesPolling, ButtonsFollowTheSameTransitions)
+{
+    const Uint8 sdlButtons[8] = {SDL_BUTTON_LEFT, SDL_BUTTON_RIGHT, SDL_BUTTON_MIDDLE, SDL_BUTTON_X1,
+                                 SDL_BUTTON_X2, 6, 7, 8};
+    for (int b = 0; b < 8; ++b) {
+        pushButton(window.id, sdlButtons[b], true);
+        EXPECT_EQ(pollButton(b), Pressed) << "button " << b;
+        EXPECT_EQ(input->currentMouse().rgbButtons[b], 0x80);
+        EXPECT_EQ(pollButton(b), PressedLastPoll);
+        EXPECT_EQ(pollButton(b), Steady);
+        pushButton(window.id, sdlButtons[b], false);
+        EXPECT_EQ(pollButton(b), Released);
+        EXPECT_EQ(pollButton(b), Steady);
+        pushButton(window.id, sdlButtons[b], true);
+        pushButton(window.id, sdlButtons[b], false);
+        EXPECT_EQ(pollButton(b), Steady);
+    }
+}
+
+TEST_F(InputDevicesPolling, CombinedMotionIsTheSumOfTheLastTwoPolls)
+{
+    const int moves[3] = {3, 2, 0};
+    const int combined[3] = {3, 5, 2};
+    for (int i = 0; i < 3; ++i) {
+        if (moves[i]) pushMotion(window.id, moves[i], 0);
+        input->poll();
+        EXPECT_EQ(input->currentMotion().x, moves[i]);
+        EXPECT_EQ(input->combined().x, combined[i]);
+        EXPECT_EQ(input->combined().y, 0);
+        EXPECT_EQ(input->combined().z, 0);
+    }
+
+    // The wheel flows into z exactly as the axes flow into x and y.
+    pushWheel(window.id, 1);
+    pushMotion(window.id, 0, -7);
+    input->poll();
+    EXPECT_EQ(input->currentMotion().z, 120);
+    EXPECT_EQ(input->currentMotion().y, -7);
+    EXPECT_EQ(input->currentMouse().lZ, 120);
+    pushWheel(window.id, -2);
+    input->poll();
+    EXPECT_EQ(input->currentMotion().z, -240);
+    EXPECT_EQ(input->combined().z, -120);
+    EXPECT_EQ(input->combined().y, -7);
+    input->poll();
+    EXPECT_EQ(input->combined().z, -240);
+    EXPECT_EQ(input->combined().y, 0);
+}
+
+TEST_F(InputDevicesPolling, LostFocusClearsTheSnapshotAndTheMouseIsAcquiredAgain)
+{
+    key(true);
+    pushButton(window.id, SDL_BUTTON_LEFT, true);
+    pushMotion(window.id, 9, 9, 20, 20, SDL_BUTTON_LMASK);
+    input->poll();
+    ASSERT_EQ(input->buttonTransition(0), Pressed);
+    ASSERT_EQ(input->keyTransition(DIK_G), Pressed);
+
+    // Focus lost: the mouse read fails and nothing stays held or moving.
+    pushFocus(window.id, false);
+    pushMotion(window.id, 5, 5);
+    input->poll();
+    EXPECT_EQ(input->buttonTransition(0), Released);
+    EXPECT_EQ(input->keyTransition(DIK_G), Released);
+    EXPECT_EQ(input->currentMotion().x, 0);
+    EXPECT_EQ(input->combined().x, 9);
+    DIMOUSESTATE2 empty;
+    std::memset(&empty, 0, sizeof empty);
+    EXPECT_EQ(std::memcmp(&input->currentMouse(), &empty, sizeof empty), 0);
+    input->poll();
+    EXPECT_EQ(input->buttonTransition(0), Steady);
+
+    // Focus back: one poll acquires again, the next one reads.
+    pushFocus(window.id, true);
+    input->poll();
+    pushButton(window.id, SDL_BUTTON_RIGHT, true);
+    pushMotion(window.id, 2, 0);
+    input->poll();
+    EXPECT_EQ(input->buttonTransition(1), Pressed);
+    EXPECT_EQ(input->currentMotion().x, 2);
+    pushKey(window.id, SDL_SCANCODE_G, SDLK_g, true);
+    EXPECT_EQ(pollKey(DIK_G), Pressed);
+}
+
+TEST(InputDevicesMissing, DevicesThatCannotBeSetUpAreNeverUsed)
+{
+    TestWindow window;
+    ASSERT_NE(window.handle, nullptr);
+    {
+        // No window: the keyboard works in the background, the foreground
+        // mouse cannot be set up and is dropped.
+        InputDevices input(GetModuleHandleA(nullptr), nullptr);
+        EXPECT_TRUE(input.hasKeyboard());
+        EXPECT_FALSE(input.hasMouse());
+        pushKey(window.id, SDL_SCANCODE_X, SDLK_x, true);
+        pushButton(window.id, SDL_BUTTON_LEFT, true);
+        pushMotion(window.id, 4, 4);
+        input.poll();
+        EXPECT_EQ(input.keyTransition(DIK_X), Pressed);
+        EXPECT_EQ(input.buttonTransition(0), Steady);
+        EXPECT_EQ(input.currentMotion().x, 0);
+    }
+    {
+        // A handle that is no window: neither device takes it.
+        InputDevices input(GetModuleHandleA(nullptr), reinterpret_cast<HWND>(0x5150));
+        EXPECT_FALSE(input.hasKeyboard());
+        EXPECT_FALSE(input.hasMouse());
+        pushKey(window.id, SDL_SCANCODE_Y, SDLK_y, true);
+        input.poll();
+        input.poll();
+        for (int k = 0; k < 256; ++k) EXPECT_EQ(input.keyTransition(k), Steady);
+    }
+}
+
+TEST(InputDevicesStartup, KeyHeldBeforeTheFirstPollReadsPressed)
+{
+    TestWindow window;
+    ASSERT_NE(window.handle, nullptr);
+    InputDevices input(GetModuleHandleA(nullptr), window.handle);
+    pushKey(window.id, SDL_SCANCODE_LSHIFT, SDLK_LSHIFT, true);
+    input.poll();
+    EXPECT_EQ(input.keyTransition(DIK_LSHIFT), Pressed);
+}
+
+TEST(ViewControllerUpdate, LeavesItsMatricesAndTheInputStateAlone)
+{
+    TestWindow window;
+    ASSERT_NE(window.handle, nullptr);
+    InputDevices input(GetModuleHandleA(nullptr), window.handle);
+    ViewController controller(&input);
+    EXPECT_EQ(controller.inputDevices(), &input);
+
+    pushKey(window.id, SDL_SCANCODE_G, SDLK_g, true);
+    pushMotion(window.id, 6, 1);
+    input.poll();
+    for (int frame = 0; frame < 100; ++frame) controller.update();
+    for (int row = 0; row < 4; ++row) {
+        for (int column = 0; column < 4; ++column) {
+            const float expected = row == column ? 1.0f : 0.0f;
+            EXPECT_EQ(controller.first().at(row, column), expected);
+            EXPECT_EQ(controller.second().at(row, column), expected);
+        }
+    }
+    EXPECT_EQ(input.keyTransition(DIK_G), Pressed);
+    EXPECT_EQ(input.currentMotion().x, 6);
+    EXPECT_EQ(input.combined().x, 6);
+}
