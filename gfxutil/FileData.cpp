@@ -1,0 +1,70 @@
+#include "FileData.h"
+
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <new>
+#include <sys/stat.h>
+#include <unistd.h>
+
+std::string FileData::normalisePath(const char* path)
+{
+    std::string result = path ? path : "";
+    for (char& c : result)
+        if (c == '\\') c = '/';
+    return result;
+}
+
+std::string FileData::folderOf(const std::string& path)
+{
+    size_t slash = path.rfind('/');
+    return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
+}
+
+FileData::Status FileData::read(const std::string& path, size_t maxBytes, std::string& reason)
+{
+    bytes.reset();
+    length = 0;
+    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) {
+        int error = errno;
+        reason = std::string("cannot open file (") + std::strerror(error) + ")";
+        return error == ENOENT || error == ENOTDIR ? Status::NotFound : Status::ReadError;
+    }
+    struct stat info;
+    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+        ::close(fd);
+        reason = "cannot open file (not a regular file)";
+        return Status::NotAFile;
+    }
+    if (static_cast<unsigned long long>(info.st_size) > maxBytes) {
+        ::close(fd);
+        reason = "file is too large (" + std::to_string(static_cast<long long>(info.st_size)) + " bytes; at most " +
+                 std::to_string(maxBytes) + ")";
+        return Status::TooLarge;
+    }
+    size_t size = static_cast<size_t>(info.st_size);
+    // One spare byte keeps a zero after the contents, for text.
+    std::unique_ptr<unsigned char[]> buffer(new (std::nothrow) unsigned char[size + 1]);
+    if (!buffer) {
+        ::close(fd);
+        reason = "out of memory reading the file";
+        return Status::OutOfMemory;
+    }
+    size_t got = 0;
+    while (got < size) {
+        ssize_t n = ::read(fd, buffer.get() + got, size - got);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) break;
+        got += static_cast<size_t>(n);
+    }
+    ::close(fd);
+    if (got != size) {
+        reason = "cannot read file";
+        return Status::ReadError;
+    }
+    buffer[size] = 0;
+    bytes = std::move(buffer);
+    length = size;
+    return Status::Ok;
+}

@@ -1,0 +1,30 @@
+// The whole contents of one file, read at once, and the path conventions
+// that the D3DX functions share.
+#pragma once
+
+#include <cstddef>
+#include <memory>
+#include <string>
+
+class FileData {
+public:
+    enum class Status { Ok, NotFound, NotAFile, TooLarge, OutOfMemory, ReadError };
+
+    // Windows paths use '\' as a folder separator; here it becomes '/'.
+    static std::string normalisePath(const char* path);
+
+    // The folder part of a path ("a/b/c.h" -> "a/", "c.h" -> "").
+    static std::string folderOf(const std::string& path);
+
+    // Reads the regular file at `path` if it holds at most maxBytes bytes.
+    // On failure the contents are empty and `reason` says why in a few words
+    // ("cannot open (No such file or directory)", "file is too large ...").
+    Status read(const std::string& path, size_t maxBytes, std::string& reason);
+
+    const unsigned char* data() const { return bytes.get(); }
+    size_t size() const { return length; }
+
+private:
+    std::unique_ptr<unsigned char[]> bytes;
+    size_t length = 0;
+};

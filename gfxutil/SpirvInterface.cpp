@@ -1,0 +1,178 @@
+#include "SpirvInterface.h"
+
+#include <cctype>
+#include <cstddef>
+#include <unordered_map>
+
+namespace {
+
+// The few SPIR-V numbers this file needs.
+constexpr uint32_t magicNumber = 0x07230203u;
+constexpr size_t headerWords = 5;
+constexpr uint32_t opName = 5;
+constexpr uint32_t opTypeFloat = 22;
+constexpr uint32_t opTypeVector = 23;
+constexpr uint32_t opTypePointer = 32;
+constexpr uint32_t opVariable = 59;
+constexpr uint32_t opDecorate = 71;
+constexpr uint32_t opDecorateString = 5632;
+constexpr uint32_t decorationBuiltIn = 11;
+constexpr uint32_t decorationLocation = 30;
+constexpr uint32_t decorationUserSemantic = 5635;
+constexpr uint32_t builtInPosition = 0;
+constexpr uint32_t builtInFragDepth = 22;
+constexpr uint32_t storageInput = 1;
+constexpr uint32_t storageOutput = 3;
+
+struct Variable {
+    uint32_t pointerType = 0;
+    bool input = false;
+    bool output = false;
+    std::string name;              // from OpName: glslang's name for the variable
+    std::string semantic;          // upper case, as glslang writes it
+    size_t locationAt = 0;         // index of its OpDecorate Location, 0 if none
+    bool builtInPosition = false;  // already decorated BuiltIn Position
+};
+
+// Walks the instructions; calls visit(opcode, index of first word, word count)
+// for each. Returns false when the stream is malformed.
+template <typename Visit>
+bool forEachInstruction(const std::vector<uint32_t>& words, Visit visit)
+{
+    if (words.size() < headerWords || words[0] != magicNumber) return false;
+    size_t at = headerWords;
+    while (at < words.size()) {
+        uint32_t count = words[at] >> 16;
+        uint32_t opcode = words[at] & 0xFFFFu;
+        if (count == 0 || at + count > words.size()) return false;
+        visit(opcode, at, count);
+        at += count;
+    }
+    return true;
+}
+
+// A literal string starting at words[at], bounded by the instruction end.
+std::string literalString(const std::vector<uint32_t>& words, size_t at, size_t end)
+{
+    std::string text;
+    for (size_t i = at; i < end; ++i) {
+        for (int b = 0; b < 4; ++b) {
+            char c = static_cast<char>((words[i] >> (8 * b)) & 0xFFu);
+            if (c == '\0') return text;
+            text += c;
+        }
+    }
+    return text;
+}
+
+// "COLOR1" -> ("COLOR", 1); "COLOR" -> ("COLOR", 0).
+void splitSemantic(const std::string& semantic, std::string& name, uint32_t& index)
+{
+    size_t digits = semantic.size();
+    while (digits > 0 && std::isdigit(static_cast<unsigned char>(semantic[digits - 1]))) --digits;
+    name.clear();
+    for (size_t i = 0; i < digits; ++i) name += static_cast<char>(std::toupper(static_cast<unsigned char>(semantic[i])));
+    index = 0;
+    for (size_t i = digits; i < semantic.size() && index < 1000000; ++i) index = index * 10 + (semantic[i] - '0');
+}
+
+}  // namespace
+
+std::string SpirvInterface::adjust(std::vector<uint32_t>& words, Stage stage)
+{
+    std::unordered_map<uint32_t, Variable> variables;
+    std::vector<uint32_t> declared;  // variables in declaration order, for stable messages
+    std::unordered_map<uint32_t, uint32_t> pointee;     // pointer type -> pointed-to type
+    std::unordered_map<uint32_t, bool> isFloat32;       // float types
+    std::unordered_map<uint32_t, uint32_t> vectorSize;  // vector of float32 -> component count
+
+    bool wellFormed = forEachInstruction(words, [&](uint32_t op, size_t at, uint32_t count) {
+        if (op == opName && count >= 3) {
+            variables[words[at + 1]].name = literalString(words, at + 2, at + count);
+        } else if (op == opTypeFloat && count >= 3) {
+            isFloat32[words[at + 1]] = words[at + 2] == 32;
+        } else if (op == opTypeVector && count >= 4) {
+            if (isFloat32.count(words[at + 2]) && isFloat32[words[at + 2]]) vectorSize[words[at + 1]] = words[at + 3];
+        } else if (op == opTypePointer && count >= 4) {
+            pointee[words[at + 1]] = words[at + 3];
+        } else if (op == opVariable && count >= 4) {
+            Variable& v = variables[words[at + 2]];
+            declared.push_back(words[at + 2]);
+            v.pointerType = words[at + 1];
+            v.input = words[at + 3] == storageInput;
+            v.output = words[at + 3] == storageOutput;
+        } else if (op == opDecorate && count >= 3) {
+            Variable& v = variables[words[at + 1]];
+            if (words[at + 2] == decorationLocation && count == 4) v.locationAt = at;
+            if (words[at + 2] == decorationBuiltIn && count == 4 && words[at + 3] == builtInPosition)
+                v.builtInPosition = true;
+        } else if (op == opDecorateString && count >= 4 && words[at + 2] == decorationUserSemantic) {
+            variables[words[at + 1]].semantic = literalString(words, at + 3, at + count);
+        }
+    });
+    if (!wellFormed) return "the compiler produced a malformed SPIR-V module";
+
+    auto isFloat4 = [&](const Variable& v) {
+        auto p = pointee.find(v.pointerType);
+        if (p == pointee.end()) return false;
+        auto vec = vectorSize.find(p->second);
+        return vec != vectorSize.end() && vec->second == 4;
+    };
+    // Turns the variable's Location decoration into a BuiltIn decoration of
+    // the same length.
+    auto makeBuiltIn = [&](const Variable& v, uint32_t builtIn) {
+        words[v.locationAt + 2] = decorationBuiltIn;
+        words[v.locationAt + 3] = builtIn;
+    };
+
+    int positions = 0;
+    for (uint32_t id : declared) {
+        const Variable& v = variables[id];
+        // A varying without a semantic cannot be bound to a vertex element or
+        // matched with the other stage.
+        if ((v.input || v.output) && v.locationAt != 0 && v.semantic.empty()) {
+            const std::string returned = "@entryPointOutput";
+            if (v.name == returned) return "the return value has no semantic";
+            std::string name = v.name.rfind(returned + ".", 0) == 0 ? v.name.substr(returned.size() + 1) : v.name;
+            return std::string(v.input ? "input '" : "output '") + name + "' has no semantic";
+        }
+        if (!v.output) continue;
+        std::string name;
+        uint32_t index = 0;
+        splitSemantic(v.semantic, name, index);
+        if (stage == Stage::Vertex) {
+            if (v.builtInPosition) {
+                ++positions;
+            } else if (name == "POSITION" && index == 0) {
+                if (!isFloat4(v)) return "the POSITION output must be a float4";
+                if (v.locationAt == 0) return "the POSITION output has no location to replace";
+                makeBuiltIn(v, builtInPosition);
+                ++positions;
+            }
+        } else {
+            if (v.locationAt == 0) continue;  // already a built-in (SV_Depth, ...)
+            if (name == "COLOR" || name == "SV_TARGET") {
+                if (index > 7) return "pixel shader output " + v.semantic + " is beyond the eight render targets";
+                words[v.locationAt + 3] = index;
+            } else if ((name == "DEPTH" || name == "SV_DEPTH") && index == 0) {
+                makeBuiltIn(v, builtInFragDepth);
+            } else {
+                return "pixel shader output semantic '" + (v.semantic.empty() ? std::string("(none)") : v.semantic) +
+                       "' is not COLORn or DEPTH";
+            }
+        }
+    }
+    if (stage == Stage::Vertex && positions != 1)
+        return positions == 0 ? "the vertex shader has no POSITION output" : "the vertex shader has more than one POSITION output";
+    return std::string();
+}
+
+std::vector<std::string> SpirvInterface::userSemantics(const std::vector<uint32_t>& words)
+{
+    std::vector<std::string> found;
+    forEachInstruction(words, [&](uint32_t op, size_t at, uint32_t count) {
+        if (op == opDecorateString && count >= 4 && words[at + 2] == decorationUserSemantic)
+            found.push_back(literalString(words, at + 3, at + count));
+    });
+    return found;
+}
