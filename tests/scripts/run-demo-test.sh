@@ -1,0 +1,87 @@
+#!/usr/bin/env bash
+# Tests of scripts/run-demo with stand-in programs in a scratch build folder:
+# which program it picks with and without a display, what it passes, and
+# how it reports the headless run.
+set -u
+
+root="$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)"
+scratch="$(mktemp -d)"
+trap 'rm -rf "$scratch"' EXIT
+failures=0
+
+fail() {
+  echo "FAIL: $*"
+  failures=$((failures + 1))
+}
+
+expect_contains() {  # name haystack needle
+  case "$2" in
+    *"$3"*) ;;
+    *) fail "$1: expected '$3' in: $2" ;;
+  esac
+}
+
+build="$scratch/build"
+mkdir -p "$build/tools"
+cat > "$build/tools/tarnvale-capture" <<STUB
+#!/usr/bin/env bash
+{ echo "args: \$*"; echo "pwd: \$(pwd)"; echo "messagebox: \${TARNVALE_MESSAGEBOX:-}"; echo "driver: \${SDL_VIDEODRIVER:-}"; } > "$scratch/capture.log"
+[ -n "\${CAPTURE_STATUS:-}" ] && exit "\$CAPTURE_STATUS"
+echo '{"frames":5,"device":"Stand-in device","fps_text":"FPS: 250","startup_ms":1.5,"frame_ms":{"median":4.0,"p95":5.0,"max":6.0},"exit":"frames"}'
+STUB
+cat > "$build/tarnvale" <<STUB
+#!/usr/bin/env bash
+echo "windowed in \$(pwd)" > "$scratch/tarnvale.log"
+STUB
+chmod +x "$build/tools/tarnvale-capture" "$build/tarnvale"
+
+# 1. No display at all: the headless run, with message boxes on stderr.
+out="$(cd / && env -u DISPLAY -u WAYLAND_DISPLAY TARNVALE_DEMO_FRAMES=5 "$root/scripts/run-demo" "$build" 2>&1)"
+status=$?
+[ "$status" -eq 0 ] || fail "headless: exit status $status: $out"
+expect_contains "headless" "$out" "no usable display"
+expect_contains "headless" "$out" "frame rate 250.0 frames per second"
+expect_contains "headless" "$out" "Stand-in device"
+log="$(cat "$scratch/capture.log" 2>/dev/null)"
+expect_contains "headless args" "$log" "--frames 5 --real-clock --out $build/screenshot.png"
+expect_contains "headless folder" "$log" "pwd: $root"
+expect_contains "headless messagebox" "$log" "messagebox: stderr"
+expect_contains "headless driver" "$log" "driver: offscreen"
+[ -e "$scratch/tarnvale.log" ] && fail "headless: the windowed program ran"
+
+# 2. A display that is set but does not answer counts as none.
+rm -f "$scratch/capture.log"
+out="$(env -u WAYLAND_DISPLAY DISPLAY=:9876 TARNVALE_DEMO_FRAMES=5 "$root/scripts/run-demo" "$build" 2>&1)"
+[ -e "$scratch/capture.log" ] || fail "dead display: the headless run did not happen: $out"
+
+# 3. The offscreen driver asked for explicitly means headless too.
+rm -f "$scratch/capture.log"
+out="$(DISPLAY=:0 SDL_VIDEODRIVER=offscreen TARNVALE_DEMO_FRAMES=5 "$root/scripts/run-demo" "$build" 2>&1)"
+[ -e "$scratch/capture.log" ] || fail "offscreen driver: the headless run did not happen: $out"
+
+# 4. A failing headless run fails the script with its status.
+out="$(env -u DISPLAY -u WAYLAND_DISPLAY CAPTURE_STATUS=3 "$root/scripts/run-demo" "$build" 2>&1)"
+status=$?
+[ "$status" -eq 3 ] || fail "failing capture: exit status $status, expected 3: $out"
+expect_contains "failing capture" "$out" "failed"
+
+# 5. A missing build names what is missing.
+out="$(env -u DISPLAY -u WAYLAND_DISPLAY "$root/scripts/run-demo" "$scratch/nowhere" 2>&1)"
+status=$?
+[ "$status" -ne 0 ] || fail "missing build: exit status 0"
+expect_contains "missing build" "$out" "tarnvale-capture is missing"
+
+# 6. With a real display the program runs windowed, from the repository root.
+if command -v xvfb-run >/dev/null 2>&1; then
+  out="$(cd / && xvfb-run -a env -u SDL_VIDEODRIVER "$root/scripts/run-demo" "$build" 2>&1)"
+  log="$(cat "$scratch/tarnvale.log" 2>/dev/null)"
+  expect_contains "windowed" "$log" "windowed in $root"
+else
+  echo "SKIP: windowed case (no xvfb-run)"
+fi
+
+if [ "$failures" -ne 0 ]; then
+  echo "$failures failure(s)"
+  exit 1
+fi
+echo "run-demo: all cases passed"
