@@ -71,7 +71,10 @@ int runProgram(HINSTANCE instance, const ProgramHooks& hooks)
     MainWindow* mainWindow = new MainWindow(instance, windowTitle, clientWidth, clientHeight);
     if (hooks.windowCreated != nullptr) hooks.windowCreated(mainWindow->handle(), hooks.user);
 
-    GraphicsDevice* graphicsDevice = new GraphicsDevice(mainWindow->handle(), false, clientWidth, clientHeight);
+    GraphicsDevice* graphicsDevice =
+        hooks.createDirect3D != nullptr
+            ? new GraphicsDevice(mainWindow->handle(), false, clientWidth, clientHeight, hooks.createDirect3D)
+            : new GraphicsDevice(mainWindow->handle(), false, clientWidth, clientHeight);
     if (graphicsDevice->device() == NULL) {
         // The device set-up has told the user; a failed start is not a success.
         delete mainWindow;

@@ -27,6 +27,9 @@ struct ProgramHooks {
     // Called once the window exists, before the device is created.
     void (*windowCreated)(HWND window, void* user) = nullptr;
     void* user = nullptr;
+    // Stands in for Direct3DCreate9 in the device set-up when set (tests run
+    // the whole program against a recording device this way).
+    IDirect3D9* (*createDirect3D)(UINT sdkVersion) = nullptr;
 };
 
 // The body of WinMain, with hooks. Same order, same teardown.

@@ -1,7 +1,9 @@
-// The entry sequence and the message loop, run with the real window, device
-// and application (offscreen), observed through the program hooks.
+// The entry sequence and the message loop, run with the real window and
+// application against a recording device (and once against the real device
+// where this machine has one), observed through the program hooks.
 #include "app/DragRotation.h"
 #include "app/WinMain.h"
+#include "support/RecordingDevice.h"
 
 #include <tarnvale_platform.h>
 
@@ -10,26 +12,56 @@
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <string>
 #include <sys/wait.h>
 #include <unistd.h>
 #include <vector>
 
+using testing_support::RecordingDevice;
+
 namespace {
 
+// A Direct3D object whose every device is the test's recording device.
+class FakeDirect3D final : public IDirect3D9 {
+public:
+    RecordingDevice device;
+    ULONG references = 1;
+
+    HRESULT WINAPI QueryInterface(REFIID, void**) override { return E_NOINTERFACE; }
+    ULONG WINAPI AddRef() override { return ++references; }
+    ULONG WINAPI Release() override { return --references; }
+    UINT WINAPI GetAdapterCount() override { return 1; }
+    HRESULT WINAPI GetAdapterDisplayMode(UINT, D3DDISPLAYMODE* mode) override
+    {
+        *mode = {1280, 1024, 60, D3DFMT_X8R8G8B8};
+        return D3D_OK;
+    }
+    HRESULT WINAPI CreateDevice(UINT, D3DDEVTYPE, HWND, DWORD, D3DPRESENT_PARAMETERS*, IDirect3DDevice9** result) override
+    {
+        *result = &device;
+        return D3D_OK;
+    }
+};
+
+FakeDirect3D* fake = nullptr;
+IDirect3D9* createFake(UINT) { return fake; }
+IDirect3D9* createNothing(UINT) { return nullptr; }
+
 struct LoopProbe {
-    std::vector<UINT> toPost;           // posted to the window before the device exists
-    uint64_t stopAfter = 0;             // afterFrame answers false at this frame (0: never)
+    std::vector<UINT> toPost;             // (message, wParam, lParam) triples, posted once the window exists
+    uint64_t stopAfter = 0;               // afterFrame answers false at this frame (0: never)
     uint64_t frames = 0;
-    std::vector<int> pendingAfterFrame;  // queue length after each frame
-    std::vector<uint64_t> sleepsAtFrame; // Sleep calls so far, after each frame
+    std::vector<int> pendingAfterFrame;   // queue length after each frame
+    std::vector<uint64_t> sleepsAtFrame;  // Sleep calls so far, after each frame
+    std::vector<size_t> presentsAtFrame;  // Present calls so far, after each frame
     DragRotation dragAtFrame[8] = {};
 };
 
 void postScript(HWND window, void* user)
 {
     auto* probe = static_cast<LoopProbe*>(user);
-    for (size_t i = 0; i < probe->toPost.size(); i += 3)
+    for (size_t i = 0; i + 2 < probe->toPost.size(); i += 3)
         PostMessageA(window, probe->toPost[i], probe->toPost[i + 1], static_cast<LPARAM>(probe->toPost[i + 2]));
 }
 
@@ -40,6 +72,7 @@ bool recordFrame(Application&, IDirect3DDevice9* device, uint64_t frame, void* u
     probe->frames = frame;
     probe->pendingAfterFrame.push_back(tvplat::pendingMessageCount());
     probe->sleepsAtFrame.push_back(tvplat::sleepCallCount());
+    if (fake != nullptr && device == &fake->device) probe->presentsAtFrame.push_back(fake->device.count("Present"));
     if (frame < 8) probe->dragAtFrame[frame] = dragRotation;
     if (frame > 1000) return false;  // a loop that does not end is a failure, not a hang
     return probe->stopAfter == 0 || frame < probe->stopAfter;
@@ -53,27 +86,25 @@ protected:
         tvplat::clearMessageBoxLog();
         tvplat::resetMessageQueue();
         dragRotation = DragRotation{};
+        fake = new FakeDirect3D;
     }
     void TearDown() override
     {
+        delete fake;
+        fake = nullptr;
         tvplat::resetMessageQueue();
         dragRotation = DragRotation{};
     }
 
-    // Runs the program; skips the test when this machine gives no device
-    // (the device set-up then says so in its message boxes).
-    int run(LoopProbe& probe)
+    int run(LoopProbe& probe, IDirect3D9* (*createDirect3D)(UINT) = createFake)
     {
         ProgramHooks hooks;
         hooks.windowCreated = postScript;
         hooks.afterFrame = recordFrame;
         hooks.user = &probe;
-        const int status = runProgram(GetModuleHandleA(NULL), hooks);
-        if (status != 0 && probe.frames == 0 && tvplat::messageBoxCount() > 0) noDevice = true;
-        return status;
+        hooks.createDirect3D = createDirect3D;
+        return runProgram(GetModuleHandleA(NULL), hooks);
     }
-
-    bool noDevice = false;
 };
 
 TEST_F(ProgramLoop, OneMessagePerFrameAndNoFrameAfterTheQuitMessage)
@@ -82,47 +113,110 @@ TEST_F(ProgramLoop, OneMessagePerFrameAndNoFrameAfterTheQuitMessage)
     for (UINT i = 0; i < 5; ++i)
         probe.toPost.insert(probe.toPost.end(), {WM_USER + i, 0, 0});
     probe.toPost.insert(probe.toPost.end(), {WM_KEYDOWN, VK_ESCAPE, 0x00010001});
-    const int status = run(probe);
-    if (noDevice) GTEST_SKIP() << "no Direct3D device here: " << tvplat::messageBoxAt(0).text;
+    const uint64_t sleepsBefore = tvplat::sleepCallCount();
 
-    EXPECT_EQ(status, 0);
+    EXPECT_EQ(run(probe), 0);
     // Five messages, then Esc: six turns with a frame each; the seventh turn
     // removes WM_QUIT and runs no frame.
     EXPECT_EQ(probe.frames, 6u);
     EXPECT_EQ(probe.pendingAfterFrame, (std::vector<int>{5, 4, 3, 2, 1, 1}));
-    // One Sleep(0) between consecutive frames.
-    for (size_t i = 1; i < probe.sleepsAtFrame.size(); ++i)
-        EXPECT_EQ(probe.sleepsAtFrame[i] - probe.sleepsAtFrame[i - 1], 1u) << "frame " << i + 1;
+    EXPECT_EQ(probe.presentsAtFrame, (std::vector<size_t>{1, 2, 3, 4, 5, 6}));
+    EXPECT_EQ(fake->device.count("Present"), 6u);
+    // One Sleep(0) after each frame, none before the first.
+    ASSERT_EQ(probe.sleepsAtFrame.size(), 6u);
+    for (size_t i = 0; i < probe.sleepsAtFrame.size(); ++i)
+        EXPECT_EQ(probe.sleepsAtFrame[i] - sleepsBefore, i) << "after frame " << i + 1;
     EXPECT_EQ(tvplat::pendingMessageCount(), 0);
+    // Orderly teardown: every resource the components made is released, and
+    // the Direct3D object too.
+    EXPECT_EQ(fake->device.liveObjects(), 0);
+    EXPECT_EQ(fake->references, 0u);
 }
 
-TEST_F(ProgramLoop, CloseEndsTheLoopAndTheDragIsSeenBetweenFrames)
+TEST_F(ProgramLoop, CloseEndsTheLoopAndEachFrameSeesTheDragOfOneMessage)
 {
     LoopProbe probe;
-    probe.toPost = {WM_LBUTTONDOWN, MK_LBUTTON, (20u << 16) | 10u,  //
-                    WM_MOUSEMOVE,   MK_LBUTTON, (20u << 16) | 100u, //
-                    WM_LBUTTONUP,   0,          (20u << 16) | 100u, //
+    probe.toPost = {WM_LBUTTONDOWN, MK_LBUTTON, (20u << 16) | 10u,   //
+                    WM_MOUSEMOVE,   MK_LBUTTON, (20u << 16) | 60u,   //
+                    WM_MOUSEMOVE,   MK_LBUTTON, (25u << 16) | 100u,  //
+                    WM_LBUTTONUP,   0,          (25u << 16) | 100u,  //
                     WM_CLOSE,       0,          0};
-    const int status = run(probe);
-    if (noDevice) GTEST_SKIP() << "no Direct3D device here";
-
-    EXPECT_EQ(status, 0);
-    EXPECT_EQ(probe.frames, 4u);
+    EXPECT_EQ(run(probe), 0);
+    EXPECT_EQ(probe.frames, 5u);
     EXPECT_TRUE(probe.dragAtFrame[1].dragging);
     EXPECT_EQ(probe.dragAtFrame[1].yawDegrees, 0);
-    EXPECT_EQ(probe.dragAtFrame[2].yawDegrees, 90);  // one message, then one frame
-    EXPECT_FALSE(probe.dragAtFrame[3].dragging);
+    EXPECT_EQ(probe.dragAtFrame[2].yawDegrees, 50);
     EXPECT_EQ(probe.dragAtFrame[3].yawDegrees, 90);
+    EXPECT_EQ(probe.dragAtFrame[3].pitchDegrees, -5);
+    EXPECT_FALSE(probe.dragAtFrame[4].dragging);
+    EXPECT_EQ(probe.dragAtFrame[4].yawDegrees, 90);
 }
 
 TEST_F(ProgramLoop, AHookCanEndTheRunWhichThenExitsNormally)
 {
     LoopProbe probe;
     probe.stopAfter = 3;
-    const int status = run(probe);
-    if (noDevice) GTEST_SKIP() << "no Direct3D device here";
-    EXPECT_EQ(status, 0);
+    EXPECT_EQ(run(probe), 0);
     EXPECT_EQ(probe.frames, 3u);
+    EXPECT_EQ(fake->device.count("Present"), 3u);
+    EXPECT_EQ(fake->device.liveObjects(), 0);
+}
+
+TEST_F(ProgramLoop, NoDeviceEndsTheStartWithStatusOneAndNoFrame)
+{
+    LoopProbe probe;
+    EXPECT_EQ(run(probe, createNothing), 1);
+    EXPECT_EQ(probe.frames, 0u);
+    ASSERT_GE(tvplat::messageBoxCount(), 1);
+    EXPECT_STREQ(tvplat::messageBoxAt(0).caption, "Error");
+}
+
+// Run from a folder without the shader sources and images: the application
+// cannot be built, has said why, and the start fails after an orderly
+// teardown instead of running frames without its shaders.
+TEST_F(ProgramLoop, AnApplicationThatIsNotReadyEndsTheStartWithStatusOne)
+{
+    const std::filesystem::path home = std::filesystem::current_path();
+    const std::filesystem::path empty = std::filesystem::temp_directory_path() / "tarnvale-shell-empty";
+    std::filesystem::create_directories(empty);
+    std::filesystem::current_path(empty);
+    LoopProbe probe;
+    const int status = run(probe);
+    std::filesystem::current_path(home);
+    std::filesystem::remove_all(empty);
+
+    EXPECT_EQ(status, 1);
+    EXPECT_EQ(probe.frames, 0u);
+    EXPECT_GE(tvplat::messageBoxCount(), 1);
+    EXPECT_EQ(fake->device.liveObjects(), 0);
+    EXPECT_EQ(fake->references, 0u);
+}
+
+// The whole program on this machine's real device (offscreen), when it has
+// one: Esc after a few frames ends it with status 0.
+bool pressEscapeAtFrame3(Application&, IDirect3DDevice9*, uint64_t frame, void* user)
+{
+    *static_cast<uint64_t*>(user) = frame;
+    if (frame == 3) PostMessageA(GetFocus(), WM_KEYDOWN, VK_ESCAPE, 0x00010001);
+    return frame < 100;
+}
+
+TEST(ProgramOnRealDevice, RunsFramesAndQuitsOnEscape)
+{
+    tvplat::setMessageBoxMode(tvplat::MessageBoxMode::StderrOnly);
+    tvplat::clearMessageBoxLog();
+    tvplat::resetMessageQueue();
+    uint64_t frames = 0;
+    ProgramHooks hooks;
+    hooks.afterFrame = pressEscapeAtFrame3;
+    hooks.user = &frames;
+    const int status = runProgram(GetModuleHandleA(NULL), hooks);
+    if (status != 0 && frames == 0 && tvplat::messageBoxCount() > 0)
+        GTEST_SKIP() << "no Direct3D device here: " << tvplat::messageBoxAt(tvplat::messageBoxCount() - 1).text;
+    EXPECT_EQ(status, 0);
+    EXPECT_EQ(frames, 4u);  // the Esc message is handled in the fourth turn, which still runs its frame
+    tvplat::resetMessageQueue();
+    dragRotation = DragRotation{};
 }
 
 std::string selfPath()
@@ -136,8 +230,7 @@ std::string selfPath()
 // returns the exit status and what it wrote.
 int runChild(const std::string& environment, const std::string& filter, std::string& output)
 {
-    const std::string command =
-        environment + " '" + selfPath() + "' --gtest_filter=" + filter + " 2>&1";
+    const std::string command = environment + " '" + selfPath() + "' --gtest_filter=" + filter + " 2>&1";
     FILE* pipe = popen(command.c_str(), "r");
     if (pipe == nullptr) return -1;
     char buffer[4096];
@@ -148,8 +241,8 @@ int runChild(const std::string& environment, const std::string& filter, std::str
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
-// A start without a window (the video driver cannot start) fails: the device
-// set-up reports it, the window layer gives SDL's reason, the status is 1.
+// A start without a window (the video driver cannot start) fails: the window
+// layer gives SDL's reason, the device set-up reports, the status is 1.
 TEST(ProgramStart, FailsWithStatusOneWhenNoWindowCanOpen)
 {
     if (std::getenv("TARNVALE_TEST_CHILD") != nullptr) {
