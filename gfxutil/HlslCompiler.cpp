@@ -176,7 +176,7 @@ private:
         held->fromHandler = true;
         held->handlerData = data;
         parentData[name] = data;
-        return new IncludeResult(name, static_cast<const char*>(data), bytes, held);
+        return new IncludeResult(name, data ? static_cast<const char*>(data) : "", bytes, held);
     }
 
     ID3DXInclude* handler;

@@ -64,6 +64,19 @@ void TextureLoader::downsample(const unsigned char* source, uint32_t width, uint
     uint32_t newWidth = width > 1 ? width / 2 : 1;
     uint32_t newHeight = height > 1 ? height / 2 : 1;
     size_t sourceStride = static_cast<size_t>(width) * 4;
+    if (width % 2 == 0 && height % 2 == 0) {
+        // The common case (power-of-two sizes): plain 2 x 2 averages.
+        for (uint32_t y = 0; y < newHeight; ++y) {
+            const unsigned char* top = source + 2 * y * sourceStride;
+            const unsigned char* bottom = top + sourceStride;
+            unsigned char* out = destination + static_cast<size_t>(y) * newWidth * 4;
+            for (uint32_t i = 0; i < newWidth * 4; ++i) {
+                uint32_t c = i % 4, x = (i / 4) * 8 + c;
+                out[i] = static_cast<unsigned char>((top[x] + top[x + 4] + bottom[x] + bottom[x + 4] + 2) / 4);
+            }
+        }
+        return;
+    }
     for (uint32_t y = 0; y < newHeight; ++y) {
         Taps ty = tapsFor(height, y);
         for (uint32_t x = 0; x < newWidth; ++x) {

@@ -64,6 +64,21 @@ typedef ID3DXInclude* LPD3DXINCLUDE;
 // token). On failure it returns a failing HRESULT, leaves *ppShader null, puts
 // "file(line): error: message" text into *ppErrorMsgs when that is asked for,
 // and writes the same text to stderr.
+//
+// Results: S_OK; E_FAIL when the source does not compile (syntax or type
+// errors, entry point not found, unknown profile, a vertex shader without a
+// POSITION output, a pixel shader output that is not COLORn or DEPTH, an
+// #include that cannot be opened or nests more than 32 deep);
+// D3DERR_NOTFOUND when the file does not exist; D3DXERR_INVALIDDATA when the
+// source is larger than 16 MiB; D3DERR_INVALIDCALL for a null file name,
+// entry point or profile, or a macro that is not a name or whose definition
+// spans lines; E_OUTOFMEMORY. Warnings come back in *ppErrorMsgs on success
+// too (it stays null when there are none); *ppConstantTable is always null.
+// pInclude, when given, is asked for #include files instead of the file
+// system; without it "name" is looked up beside the including file, then in
+// the working folder, and <name> in the working folder. The flags
+// D3DXSHADER_PACKMATRIX_ROWMAJOR / _COLUMNMAJOR set the default matrix
+// packing; the other flags are accepted and ignored.
 HRESULT WINAPI D3DXCompileShaderFromFileA(LPCSTR pSrcFile, const D3DXMACRO* pDefines, LPD3DXINCLUDE pInclude,
                                           LPCSTR pFunctionName, LPCSTR pProfile, DWORD Flags,
                                           LPD3DXBUFFER* ppShader, LPD3DXBUFFER* ppErrorMsgs,
@@ -78,6 +93,16 @@ HRESULT WINAPI D3DXCompileShader(LPCSTR pSrcData, UINT SrcDataLen, const D3DXMAC
 // Loads an image file (PNG) into a new managed A8R8G8B8 texture of the
 // image's size with a full mip chain. On failure *ppTexture is left null and a
 // one-line reason naming the file goes to stderr.
+//
+// Every PNG colour type, bit depth, palette, tRNS chunk and interlacing is
+// read; samples are taken as stored (no gamma conversion), 16-bit ones
+// rounded to 8 bits. Each mip level is a box filter of the one above, odd
+// sizes weighted by area. Results: D3D_OK; D3DERR_NOTFOUND when the file does
+// not exist; D3DXERR_INVALIDDATA when it is not a PNG file, is truncated or
+// corrupt (CRC or compressed data), or is wider or taller than 16384 pixels;
+// D3DERR_INVALIDCALL for a null argument; E_OUTOFMEMORY; E_FAIL when the
+// file cannot be read; or the failing code of the device's CreateTexture or
+// LockRect.
 HRESULT WINAPI D3DXCreateTextureFromFileA(LPDIRECT3DDEVICE9 pDevice, LPCSTR pSrcFile,
                                           LPDIRECT3DTEXTURE9* ppTexture);
 
