@@ -29,8 +29,9 @@ public:
     void addLabel(TextLabel* label);
     void draw();
 
-    // False when "textfont.vsh" was missing or did not compile (the user has
-    // been told which file and why).
+    // False when "textfont.vsh" was missing or did not compile, or the device
+    // refused the shader or the declaration (the user has been told why).
+    // A font that is not ready binds what it has but draws no label.
     bool isReady() const;
 
     const std::vector<TextLabel*>& labelList() const { return labels; }
