@@ -1,8 +1,8 @@
-#include "FakeTexture.h"
+#include "PaddedTexture.h"
 
-#include "FakeDevice.h"
+#include "TextureOnlyDevice.h"
 
-FakeTexture::FakeTexture(FakeDevice* device_, UINT width, UINT height, UINT levels) : device(device_)
+PaddedTexture::PaddedTexture(TextureOnlyDevice* device_, UINT width, UINT height, UINT levels) : device(device_)
 {
     // Levels 0 asks for the whole chain down to 1 x 1.
     for (UINT i = 0; levels == 0 || i < levels; ++i) {
@@ -16,30 +16,30 @@ FakeTexture::FakeTexture(FakeDevice* device_, UINT width, UINT height, UINT leve
     ++device->liveTextures;
 }
 
-FakeTexture::~FakeTexture() { --device->liveTextures; }
+PaddedTexture::~PaddedTexture() { --device->liveTextures; }
 
-HRESULT WINAPI FakeTexture::QueryInterface(REFIID, void** ppvObj)
+HRESULT WINAPI PaddedTexture::QueryInterface(REFIID, void** ppvObj)
 {
     if (ppvObj) *ppvObj = nullptr;
     return E_NOINTERFACE;
 }
 
-ULONG WINAPI FakeTexture::AddRef() { return ++references; }
+ULONG WINAPI PaddedTexture::AddRef() { return ++references; }
 
-ULONG WINAPI FakeTexture::Release()
+ULONG WINAPI PaddedTexture::Release()
 {
     ULONG left = --references;
     if (left == 0) delete this;
     return left;
 }
 
-HRESULT WINAPI FakeTexture::GetDevice(IDirect3DDevice9** ppDevice)
+HRESULT WINAPI PaddedTexture::GetDevice(IDirect3DDevice9** ppDevice)
 {
     *ppDevice = device;
     return D3D_OK;
 }
 
-HRESULT WINAPI FakeTexture::GetLevelDesc(UINT Level, D3DSURFACE_DESC* pDesc)
+HRESULT WINAPI PaddedTexture::GetLevelDesc(UINT Level, D3DSURFACE_DESC* pDesc)
 {
     if (Level >= levelData.size() || !pDesc) return D3DERR_INVALIDCALL;
     *pDesc = D3DSURFACE_DESC{};
@@ -51,13 +51,13 @@ HRESULT WINAPI FakeTexture::GetLevelDesc(UINT Level, D3DSURFACE_DESC* pDesc)
     return D3D_OK;
 }
 
-HRESULT WINAPI FakeTexture::GetSurfaceLevel(UINT, IDirect3DSurface9** ppSurfaceLevel)
+HRESULT WINAPI PaddedTexture::GetSurfaceLevel(UINT, IDirect3DSurface9** ppSurfaceLevel)
 {
     if (ppSurfaceLevel) *ppSurfaceLevel = nullptr;
     return E_NOTIMPL;
 }
 
-HRESULT WINAPI FakeTexture::LockRect(UINT Level, D3DLOCKED_RECT* pLockedRect, const RECT* pRect, DWORD)
+HRESULT WINAPI PaddedTexture::LockRect(UINT Level, D3DLOCKED_RECT* pLockedRect, const RECT* pRect, DWORD)
 {
     if (Level >= levelData.size() || !pLockedRect || pRect || levelData[Level].locked) return D3DERR_INVALIDCALL;
     if (static_cast<int>(Level) == failingLevel) return D3DERR_INVALIDCALL;
@@ -69,7 +69,7 @@ HRESULT WINAPI FakeTexture::LockRect(UINT Level, D3DLOCKED_RECT* pLockedRect, co
     return D3D_OK;
 }
 
-HRESULT WINAPI FakeTexture::UnlockRect(UINT Level)
+HRESULT WINAPI PaddedTexture::UnlockRect(UINT Level)
 {
     if (Level >= levelData.size() || !levelData[Level].locked) return D3DERR_INVALIDCALL;
     levelData[Level].locked = false;

@@ -7,14 +7,14 @@
 
 #include <vector>
 
-class FakeDevice;
+class TextureOnlyDevice;
 
-class FakeTexture final : public IDirect3DTexture9 {
+class PaddedTexture final : public IDirect3DTexture9 {
 public:
     // Bytes added to each row beyond width * 4.
     static constexpr int rowPadding = 12;
 
-    FakeTexture(FakeDevice* device, UINT width, UINT height, UINT levels);
+    PaddedTexture(TextureOnlyDevice* device, UINT width, UINT height, UINT levels);
 
     struct LevelData {
         UINT width;
@@ -49,9 +49,9 @@ public:
     HRESULT WINAPI UnlockRect(UINT Level) override;
 
 private:
-    ~FakeTexture() override;
+    ~PaddedTexture() override;
 
-    FakeDevice* device;
+    TextureOnlyDevice* device;
     ULONG references = 1;
     std::vector<LevelData> levelData;
     int failingLevel = -1;

@@ -2,7 +2,7 @@
 // mip chains, and clean refusal of damaged, foreign and oversized files.
 #include <d3dx9.h>
 
-#include "FakeDevice.h"
+#include "TextureOnlyDevice.h"
 #include "support/PngMaker.h"
 
 #include <gtest/gtest.h>
@@ -19,7 +19,7 @@ using Type = PngMaker::ColourType;
 using Rgba = std::array<int, 4>;
 
 // A texel of a fake level, read back as (r, g, b, a).
-Rgba texelAt(const FakeTexture::LevelData& level, UINT x, UINT y)
+Rgba texelAt(const PaddedTexture::LevelData& level, UINT x, UINT y)
 {
     const unsigned char* t = level.texel(x, y);
     return {t[2], t[1], t[0], t[3]};
@@ -48,13 +48,13 @@ protected:
     }
 
     // Loads from memory; the texture (owned by the caller) or null.
-    FakeTexture* loadBytes(const std::vector<unsigned char>& bytes, HRESULT* result = nullptr)
+    PaddedTexture* loadBytes(const std::vector<unsigned char>& bytes, HRESULT* result = nullptr)
     {
         IDirect3DTexture9* texture = reinterpret_cast<IDirect3DTexture9*>(0x1);  // must be overwritten
         HRESULT hr = D3DXCreateTextureFromFileInMemory(&device, bytes.data(), static_cast<UINT>(bytes.size()), &texture);
         if (result) *result = hr;
         EXPECT_EQ(SUCCEEDED(hr), texture != nullptr);
-        return static_cast<FakeTexture*>(texture);
+        return static_cast<PaddedTexture*>(texture);
     }
 
     // Expects loading `path` to fail cleanly: a failing code, a null
@@ -74,7 +74,7 @@ protected:
         EXPECT_EQ(err.find('\n'), err.size() - 1) << "one line: " << err;
     }
 
-    FakeDevice device;
+    TextureOnlyDevice device;
     std::string folder;
     std::vector<std::string> files;
 };
@@ -89,11 +89,11 @@ TEST_F(TextureLoadTest, RgbaImageFillsEveryLevelWithBoxFilteredTexels)
     png.setPixel(0, 1, {0, 0, 255, 255}).setPixel(1, 1, {255, 255, 255, 255});
     png.setPixel(2, 0, {40, 80, 120, 0}).setPixel(3, 0, {40, 80, 120, 0});
     png.setPixel(2, 1, {40, 80, 120, 200}).setPixel(3, 1, {40, 80, 120, 200});
-    FakeTexture* texture = loadBytes(png.encode());
+    PaddedTexture* texture = loadBytes(png.encode());
     ASSERT_NE(texture, nullptr);
 
     ASSERT_EQ(device.createTextureCalls.size(), 1u);
-    const FakeDevice::CreateTextureCall& call = device.createTextureCalls[0];
+    const TextureOnlyDevice::CreateTextureCall& call = device.createTextureCalls[0];
     EXPECT_EQ(call.width, 4u);
     EXPECT_EQ(call.height, 2u);
     EXPECT_EQ(call.levels, 0u);
@@ -131,7 +131,7 @@ TEST_F(TextureLoadTest, OddSizesAverageEveryTexelIntoTheNextLevel)
     PngMaker square(3, 3, Type::Gray);
     for (uint32_t y = 0; y < 3; ++y)
         for (uint32_t x = 0; x < 3; ++x) square.setPixel(x, y, {static_cast<uint16_t>(y * 3 + x == 8 ? 180 : 0)});
-    FakeTexture* texture = loadBytes(square.encode());
+    PaddedTexture* texture = loadBytes(square.encode());
     ASSERT_NE(texture, nullptr);
     ASSERT_EQ(texture->levels().size(), 2u);
     EXPECT_EQ(texelAt(texture->levels()[1], 0, 0), (Rgba{20, 20, 20, 255}));  // 180 / 9
@@ -205,7 +205,7 @@ TEST_P(EveryFormatTest, DecodesToTheSameRgba)
     }
     std::vector<unsigned char> bytes = png.encode();
     ASSERT_FALSE(bytes.empty());
-    FakeTexture* texture = loadBytes(bytes);
+    PaddedTexture* texture = loadBytes(bytes);
     ASSERT_NE(texture, nullptr);
     const auto& level0 = texture->levels()[0];
     for (uint32_t y = 0; y < h; ++y)
@@ -231,7 +231,7 @@ TEST_F(TextureLoadTest, TransparencyChunksBecomeAlpha)
     PngMaker palette(3, 1, Type::Palette, 8);
     palette.setPalette({{10, 20, 30}, {40, 50, 60}, {70, 80, 90}}).setTransparency({0, 128});
     palette.setPixel(0, 0, {0}).setPixel(1, 0, {1}).setPixel(2, 0, {2});
-    FakeTexture* texture = loadBytes(palette.encode());
+    PaddedTexture* texture = loadBytes(palette.encode());
     ASSERT_NE(texture, nullptr);
     EXPECT_EQ(texelAt(texture->levels()[0], 0, 0), (Rgba{10, 20, 30, 0}));
     EXPECT_EQ(texelAt(texture->levels()[0], 1, 0), (Rgba{40, 50, 60, 128}));
@@ -260,7 +260,7 @@ TEST_F(TextureLoadTest, SamplesAreTakenAsStoredWhateverTheGammaChunkSays)
 {
     PngMaker png(1, 1, Type::Rgb, 16);
     png.setGamma(100000).setPixel(0, 0, {0x8000, 0x4000, 0xFFFF});  // linear data, 16-bit
-    FakeTexture* texture = loadBytes(png.encode());
+    PaddedTexture* texture = loadBytes(png.encode());
     ASSERT_NE(texture, nullptr);
     EXPECT_EQ(texelAt(texture->levels()[0], 0, 0), (Rgba{128, 64, 255, 255}));
     texture->Release();
@@ -270,7 +270,7 @@ TEST_F(TextureLoadTest, SamplesAreTakenAsStoredWhateverTheGammaChunkSays)
 
 TEST_F(TextureLoadTest, DimensionsUpToTheCapLoadAndBeyondAreRefusedBeforeAllocating)
 {
-    FakeTexture* tall = loadBytes(PngMaker(4, 16384, Type::Gray).encode());
+    PaddedTexture* tall = loadBytes(PngMaker(4, 16384, Type::Gray).encode());
     ASSERT_NE(tall, nullptr);
     ASSERT_EQ(tall->levels().size(), 15u);  // 4x16384 ... 1x2, 1x1
     EXPECT_EQ(tall->levels().back().width, 1u);

@@ -1,13 +1,13 @@
 // A device for the image-loading tests: only CreateTexture works (making
-// FakeTextures); it records the call and counts the textures alive, so a
+// PaddedTextures); it records the call and counts the textures alive, so a
 // leak or a stray creation shows. Everything else answers E_NOTIMPL.
 #pragma once
 
 #include <d3d9.h>
 
-#include "FakeTexture.h"
+#include "PaddedTexture.h"
 
-class FakeDevice final : public IDirect3DDevice9 {
+class TextureOnlyDevice final : public IDirect3DDevice9 {
 public:
     struct CreateTextureCall {
         UINT width, height, levels;
@@ -36,7 +36,7 @@ public:
     {
         createTextureCalls.push_back({Width, Height, Levels, Usage, Format, Pool, pSharedHandle == nullptr});
         if (FAILED(createTextureResult)) return createTextureResult;
-        FakeTexture* texture = new FakeTexture(this, Width, Height, Levels);
+        PaddedTexture* texture = new PaddedTexture(this, Width, Height, Levels);
         texture->failLockOfLevel(failLockOfLevel);
         *ppTexture = texture;
         return D3D_OK;
