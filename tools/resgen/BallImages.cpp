@@ -9,7 +9,7 @@
 // camera-facing half). So each picture is designed upright, centred on the
 // middle of the image, and stored turned by 180 degrees. An offset r from the
 // image centre appears at sin(pi r) of the ball's radius from the middle of
-// the hemisphere, and nothing beyond r = 0.5 is ever seen.
+// the hemisphere; only the diamond |u - 0.5| + |v - 0.5| <= 0.5 is ever seen.
 //
 // Balls 1-8 are solid colour with the number in a white disc; 9-15 are white
 // with a band of their colour across the middle and the number in a white
