@@ -144,6 +144,7 @@ bool BallRack::isReady() const
 
 void BallRack::createShaders()
 {
+    if (!device) return;  // nothing can be made; the rack stays not ready
     if (FAILED(device->CreateVertexDeclaration(ballVertexElements, &vertexDeclaration)) || !vertexDeclaration) {
         vertexDeclaration = nullptr;
         MessageBoxA(NULL, "The ball vertex declaration could not be created.", "Error", MB_OK);

@@ -340,4 +340,10 @@ TEST_F(BallRackTest, ShaderProblemsAreReportedAndStopTheRack)
         device.inject(Fail::CreateVertexShader, 1);
         expectStopped("superellipsoid.vsh", "vertex shader refused by the device");
     });
+
+    IDirect3DDevice9* noDevice = nullptr;
+    BallRack orphan(noDevice);
+    EXPECT_FALSE(orphan.isReady());
+    orphan.draw();
+    EXPECT_EQ(orphan.ballList()[0]->triangleCount(), 0);
 }
