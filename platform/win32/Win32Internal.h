@@ -38,6 +38,7 @@ struct WindowRecord {
     WNDPROC proc;
     DWORD style;
     DWORD exStyle;
+    bool hasMenu;     // created with a menu: the nominal frame includes a menu bar
     bool destroying;  // WM_DESTROY has been sent; a nested DestroyWindow does nothing more
 };
 

@@ -243,7 +243,8 @@ HWND WINAPI CreateWindowExA(DWORD dwExStyle, LPCSTR lpClassName, LPCSTR lpWindow
 
     const HWND handle = reinterpret_cast<HWND>(nextHandleValue);
     nextHandleValue += 0x10;
-    windows().push_back(WindowRecord{handle, sdl, SDL_GetWindowID(sdl), windowClass->proc, dwStyle, dwExStyle, false});
+    windows().push_back(WindowRecord{handle, sdl, SDL_GetWindowID(sdl), windowClass->proc, dwStyle, dwExStyle,
+                                    hMenu != nullptr, false});
 
     // Windows sends WM_CREATE before CreateWindowEx returns; a procedure that
     // answers -1 refuses the window.
@@ -323,7 +324,7 @@ BOOL WINAPI GetWindowRect(HWND hWnd, LPRECT lpRect)
     int height = 0;
     SDL_GetWindowPosition(record->sdl, &x, &y);
     SDL_GetWindowSize(record->sdl, &width, &height);
-    const FrameMetrics frame = frameFor(record->style, false);
+    const FrameMetrics frame = frameFor(record->style, record->hasMenu);
     *lpRect = RECT{x - frame.left, y - frame.top, x + width + frame.right, y + height + frame.bottom};
     return TRUE;
 }
