@@ -13,42 +13,36 @@ using namespace inputtest;
 
 namespace {
 
-IDirectInput8A* createDirectInput()
-{
-    void* object = nullptr;
-    EXPECT_EQ(DirectInput8Create(GetModuleHandleA(nullptr), 0x0800, IID_IDirectInput8A, &object, nullptr), DI_OK);
-    return static_cast<IDirectInput8A*>(object);
-}
-
-IDirectInputDevice8A* createDevice(IDirectInput8A* directInput, const GUID& guid)
-{
-    IDirectInputDevice8A* device = nullptr;
-    EXPECT_EQ(directInput->CreateDevice(guid, &device, nullptr), DI_OK);
-    return device;
-}
-
 class DirectInputLayer : public ::testing::Test {
 protected:
     void SetUp() override
     {
         ASSERT_NE(window.handle, nullptr) << "the Win32 layer could not create a window";
-        directInput = createDirectInput();
-        ASSERT_NE(directInput, nullptr);
+        void* object = nullptr;
+        ASSERT_EQ(DirectInput8Create(GetModuleHandleA(nullptr), 0x0800, IID_IDirectInput8A, &object, nullptr), DI_OK);
+        directInput = static_cast<IDirectInput8A*>(object);
     }
     void TearDown() override
     {
         if (keyboard) keyboard->Release();
         if (mouse) mouse->Release();
         if (directInput) directInput->Release();
+        // The last object gone takes the event listener with it.
         EXPECT_EQ(tvdinput::InputHub::get().userCount(), 0);
+    }
+
+    IDirectInputDevice8A* create(const GUID& guid)
+    {
+        IDirectInputDevice8A* device = nullptr;
+        EXPECT_EQ(directInput->CreateDevice(guid, &device, nullptr), DI_OK);
+        return device;
     }
 
     // A keyboard and a mouse set up as the program sets them up, acquired.
     void openDevices()
     {
-        keyboard = createDevice(directInput, GUID_SysKeyboard);
-        mouse = createDevice(directInput, GUID_SysMouse);
-        ASSERT_TRUE(keyboard && mouse);
+        keyboard = create(GUID_SysKeyboard);
+        mouse = create(GUID_SysMouse);
         ASSERT_EQ(keyboard->SetDataFormat(&c_dfDIKeyboard), DI_OK);
         ASSERT_EQ(keyboard->SetCooperativeLevel(window.handle, DISCL_NONEXCLUSIVE | DISCL_BACKGROUND), DI_OK);
         ASSERT_EQ(keyboard->Acquire(), DI_OK);
@@ -76,21 +70,23 @@ protected:
 TEST(DirectInputCreate, RejectsBadArgumentsAndLeavesTheResultNull)
 {
     const HINSTANCE instance = GetModuleHandleA(nullptr);
-    void* object = reinterpret_cast<void*>(1);
-    EXPECT_EQ(DirectInput8Create(instance, 0x0700, IID_IDirectInput8A, &object, nullptr), DIERR_OLDDIRECTINPUTVERSION);
-    EXPECT_EQ(object, nullptr);
-    object = reinterpret_cast<void*>(1);
-    EXPECT_EQ(DirectInput8Create(instance, 0x0900, IID_IDirectInput8A, &object, nullptr), DIERR_BETADIRECTINPUTVERSION);
-    EXPECT_EQ(object, nullptr);
-    object = reinterpret_cast<void*>(1);
-    EXPECT_EQ(DirectInput8Create(instance, 0x0800, IID_IDirectInputDevice8A, &object, nullptr), DIERR_NOINTERFACE);
-    EXPECT_EQ(object, nullptr);
-    object = reinterpret_cast<void*>(1);
-    IUnknown* outer = reinterpret_cast<IUnknown*>(&object);  // never called
-    EXPECT_EQ(DirectInput8Create(instance, 0x0800, IID_IDirectInput8A, &object, outer), DIERR_NOAGGREGATION);
-    EXPECT_EQ(object, nullptr);
+    int dummy = 0;
+    IUnknown* outer = reinterpret_cast<IUnknown*>(&dummy);  // never called
+    const struct {
+        DWORD version;
+        const IID& iid;
+        IUnknown* outer;
+        HRESULT expected;
+    } cases[] = {{0x0700, IID_IDirectInput8A, nullptr, DIERR_OLDDIRECTINPUTVERSION},
+                 {0x0900, IID_IDirectInput8A, nullptr, DIERR_BETADIRECTINPUTVERSION},
+                 {0x0800, IID_IDirectInputDevice8A, nullptr, DIERR_NOINTERFACE},
+                 {0x0800, IID_IDirectInput8A, outer, DIERR_NOAGGREGATION}};
+    for (const auto& c : cases) {
+        void* object = reinterpret_cast<void*>(1);
+        EXPECT_EQ(DirectInput8Create(instance, c.version, c.iid, &object, c.outer), c.expected);
+        EXPECT_EQ(object, nullptr);
+    }
     EXPECT_EQ(DirectInput8Create(instance, 0x0800, IID_IDirectInput8A, nullptr, nullptr), DIERR_INVALIDPARAM);
-    // None of the failures left the event listener registered.
     EXPECT_EQ(tvdinput::InputHub::get().userCount(), 0);
 }
 
@@ -100,52 +96,37 @@ TEST_F(DirectInputLayer, CreatesOnlyTheSystemKeyboardAndMouse)
     EXPECT_EQ(directInput->CreateDevice(GUID_XAxis, &device, nullptr), DIERR_DEVICENOTREG);
     EXPECT_EQ(device, nullptr);
     EXPECT_EQ(directInput->CreateDevice(GUID_SysKeyboard, nullptr, nullptr), DIERR_INVALIDPARAM);
-    IUnknown* outer = directInput;
-    EXPECT_EQ(directInput->CreateDevice(GUID_SysMouse, &device, outer), DIERR_NOAGGREGATION);
-    EXPECT_EQ(device, nullptr);
-
+    EXPECT_EQ(directInput->CreateDevice(GUID_SysMouse, &device, directInput), DIERR_NOAGGREGATION);
     void* asked = nullptr;
     EXPECT_EQ(directInput->QueryInterface(IID_IDirectInputDevice8A, &asked), E_NOINTERFACE);
-    EXPECT_EQ(asked, nullptr);
     EXPECT_EQ(directInput->QueryInterface(IID_IDirectInput8A, &asked), S_OK);
-    EXPECT_EQ(asked, directInput);
     EXPECT_EQ(directInput->Release(), 1u);
 }
 
 TEST_F(DirectInputLayer, DevicesOutliveTheObjectThatCreatedThem)
 {
     openDevices();
-    // Releasing DirectInput first (the program's teardown order) must leave
-    // the devices working: they hold their own reference on it.
-    EXPECT_EQ(directInput->Release(), 2u);  // one reference per device
+    // The program releases DirectInput before its devices: they must keep
+    // it alive and go on working.
+    EXPECT_EQ(directInput->Release(), 2u);
     directInput = nullptr;
-    EXPECT_EQ(tvdinput::InputHub::get().userCount(), 1);
-
     pushKey(window.id, SDL_SCANCODE_SPACE, SDLK_SPACE, true);
     BYTE keys[256];
     ASSERT_EQ(keyboard->GetDeviceState(sizeof keys, keys), DI_OK);
     EXPECT_EQ(keys[DIK_SPACE], 0x80);
-
-    void* asked = nullptr;
-    ASSERT_EQ(mouse->QueryInterface(IID_IUnknown, &asked), S_OK);
-    EXPECT_EQ(mouse->Release(), 1u);
     EXPECT_EQ(keyboard->Release(), 0u);
     keyboard = nullptr;
-    EXPECT_EQ(mouse->Release(), 0u);
-    mouse = nullptr;
-    // The last object gone takes the listener with it.
-    EXPECT_EQ(tvdinput::InputHub::get().userCount(), 0);
+    EXPECT_EQ(tvdinput::InputHub::get().userCount(), 1);
 }
 
 TEST_F(DirectInputLayer, DataFormatMustSuitTheDeviceAndCannotChangeWhileAcquired)
 {
-    keyboard = createDevice(directInput, GUID_SysKeyboard);
-    mouse = createDevice(directInput, GUID_SysMouse);
+    keyboard = create(GUID_SysKeyboard);
+    mouse = create(GUID_SysMouse);
     EXPECT_EQ(keyboard->SetDataFormat(&c_dfDIMouse2), DIERR_INVALIDPARAM);
     EXPECT_EQ(mouse->SetDataFormat(&c_dfDIKeyboard), DIERR_INVALIDPARAM);
     EXPECT_EQ(keyboard->SetDataFormat(nullptr), DIERR_INVALIDPARAM);
-    // Without a data format there is nothing to acquire.
-    EXPECT_EQ(keyboard->Acquire(), DIERR_INVALIDPARAM);
+    EXPECT_EQ(keyboard->Acquire(), DIERR_INVALIDPARAM);  // nothing to acquire without a format
 
     const DIDATAFORMAT copy = c_dfDIKeyboard;
     EXPECT_EQ(keyboard->SetDataFormat(&copy), DI_OK);
@@ -156,34 +137,28 @@ TEST_F(DirectInputLayer, DataFormatMustSuitTheDeviceAndCannotChangeWhileAcquired
     EXPECT_EQ(keyboard->Unacquire(), DI_OK);
     EXPECT_EQ(keyboard->Unacquire(), DI_NOEFFECT);
     EXPECT_EQ(keyboard->SetDataFormat(&c_dfDIKeyboard), DI_OK);
-
-    EXPECT_EQ(c_dfDIKeyboard.dwDataSize, 256u);
-    EXPECT_EQ(c_dfDIMouse2.dwDataSize, sizeof(DIMOUSESTATE2));
-    EXPECT_EQ(c_dfDIMouse2.dwFlags, static_cast<DWORD>(DIDF_RELAXIS));
 }
 
 TEST_F(DirectInputLayer, CooperativeLevelNeedsOneOfEachPairAndAWindowForForeground)
 {
-    mouse = createDevice(directInput, GUID_SysMouse);
-    EXPECT_EQ(mouse->SetCooperativeLevel(window.handle, DISCL_FOREGROUND), DIERR_INVALIDPARAM);
-    EXPECT_EQ(mouse->SetCooperativeLevel(window.handle, DISCL_NONEXCLUSIVE), DIERR_INVALIDPARAM);
-    EXPECT_EQ(mouse->SetCooperativeLevel(window.handle, DISCL_EXCLUSIVE | DISCL_NONEXCLUSIVE | DISCL_FOREGROUND),
-              DIERR_INVALIDPARAM);
-    EXPECT_EQ(mouse->SetCooperativeLevel(window.handle, DISCL_NONEXCLUSIVE | DISCL_FOREGROUND | DISCL_BACKGROUND),
-              DIERR_INVALIDPARAM);
-    EXPECT_EQ(mouse->SetCooperativeLevel(window.handle, DISCL_NONEXCLUSIVE | DISCL_FOREGROUND | 0x100),
-              DIERR_INVALIDPARAM);
+    mouse = create(GUID_SysMouse);
+    const HWND w = window.handle;
+    EXPECT_EQ(mouse->SetCooperativeLevel(w, DISCL_FOREGROUND), DIERR_INVALIDPARAM);
+    EXPECT_EQ(mouse->SetCooperativeLevel(w, DISCL_NONEXCLUSIVE), DIERR_INVALIDPARAM);
+    EXPECT_EQ(mouse->SetCooperativeLevel(w, DISCL_EXCLUSIVE | DISCL_NONEXCLUSIVE | DISCL_FOREGROUND), DIERR_INVALIDPARAM);
+    EXPECT_EQ(mouse->SetCooperativeLevel(w, DISCL_NONEXCLUSIVE | DISCL_FOREGROUND | DISCL_BACKGROUND), DIERR_INVALIDPARAM);
+    EXPECT_EQ(mouse->SetCooperativeLevel(w, DISCL_NONEXCLUSIVE | DISCL_FOREGROUND | 0x100), DIERR_INVALIDPARAM);
     EXPECT_EQ(mouse->SetCooperativeLevel(nullptr, DISCL_NONEXCLUSIVE | DISCL_FOREGROUND), DIERR_INVALIDPARAM);
-    EXPECT_EQ(mouse->SetCooperativeLevel(window.handle, DISCL_EXCLUSIVE | DISCL_BACKGROUND), DIERR_UNSUPPORTED);
+    EXPECT_EQ(mouse->SetCooperativeLevel(w, DISCL_EXCLUSIVE | DISCL_BACKGROUND), DIERR_UNSUPPORTED);
     EXPECT_EQ(mouse->SetCooperativeLevel(reinterpret_cast<HWND>(0x1234), DISCL_NONEXCLUSIVE | DISCL_FOREGROUND),
               E_HANDLE);
     EXPECT_EQ(mouse->SetCooperativeLevel(nullptr, DISCL_NONEXCLUSIVE | DISCL_BACKGROUND), DI_OK);
-    EXPECT_EQ(mouse->SetCooperativeLevel(window.handle, DISCL_NONEXCLUSIVE | DISCL_FOREGROUND), DI_OK);
+    EXPECT_EQ(mouse->SetCooperativeLevel(w, DISCL_NONEXCLUSIVE | DISCL_FOREGROUND), DI_OK);
 }
 
 TEST_F(DirectInputLayer, ReadsNeedAcquisitionAndTheExactStateSize)
 {
-    keyboard = createDevice(directInput, GUID_SysKeyboard);
+    keyboard = create(GUID_SysKeyboard);
     BYTE keys[256];
     EXPECT_EQ(keyboard->GetDeviceState(sizeof keys, keys), DIERR_NOTACQUIRED);
     ASSERT_EQ(keyboard->SetDataFormat(&c_dfDIKeyboard), DI_OK);
@@ -195,13 +170,11 @@ TEST_F(DirectInputLayer, ReadsNeedAcquisitionAndTheExactStateSize)
     EXPECT_EQ(keyboard->GetDeviceState(sizeof keys, keys), DI_OK);
     EXPECT_EQ(keyboard->Poll(), DI_NOEFFECT);
 
-    mouse = createDevice(directInput, GUID_SysMouse);
+    mouse = create(GUID_SysMouse);
     ASSERT_EQ(mouse->SetDataFormat(&c_dfDIMouse2), DI_OK);
     ASSERT_EQ(mouse->Acquire(), DI_OK);
-    DIMOUSESTATE2 state;
-    EXPECT_EQ(mouse->GetDeviceState(16, &state), DIERR_INVALIDPARAM);
+    EXPECT_EQ(mouse->GetDeviceState(16, keys), DIERR_INVALIDPARAM);  // DIMOUSESTATE, not ...2
     EXPECT_EQ(mouse->GetDeviceState(sizeof keys, keys), DIERR_INVALIDPARAM);
-    EXPECT_EQ(mouse->GetDeviceState(sizeof state, &state), DI_OK);
 }
 
 TEST_F(DirectInputLayer, KeyboardReportsKeysByTheirDirectInputCode)
@@ -211,48 +184,30 @@ TEST_F(DirectInputLayer, KeyboardReportsKeysByTheirDirectInputCode)
     pushKey(window.id, SDL_SCANCODE_A, SDLK_a, true);
     pushKey(window.id, SDL_SCANCODE_RIGHT, SDLK_RIGHT, true);
     pushKey(window.id, SDL_SCANCODE_KP_ENTER, SDLK_KP_ENTER, true);
-    pushKey(window.id, SDL_SCANCODE_RCTRL, SDLK_RCTRL, true);
     pushKey(window.id, SDL_SCANCODE_A, SDLK_a, false);
-
     BYTE keys[256];
     ASSERT_EQ(keyboard->GetDeviceState(sizeof keys, keys), DI_OK);
     int down = 0;
     for (BYTE key : keys) down += key != 0;
-    EXPECT_EQ(down, 4);
+    EXPECT_EQ(down, 3);
     EXPECT_EQ(keys[DIK_ESCAPE], 0x80);
-    EXPECT_EQ(keys[DIK_A], 0);
     EXPECT_EQ(keys[DIK_RIGHT], 0x80);
     EXPECT_EQ(keys[DIK_NUMPADENTER], 0x80);
-    EXPECT_EQ(keys[DIK_RCONTROL], 0x80);
-
-    // The state is the keys' state, not their changes: a second read agrees.
-    BYTE again[256];
-    ASSERT_EQ(keyboard->GetDeviceState(sizeof again, again), DI_OK);
-    EXPECT_EQ(std::memcmp(keys, again, sizeof keys), 0);
 }
 
-TEST(DirectInputKeyCodes, MatchTheScanCodesOfAPcKeyboard)
+TEST(DirectInputKeyCodes, FollowThePcScanCodes)
 {
     using tvdinput::dikFromScancode;
-    // The letters follow the keyboard's rows, not the alphabet.
-    EXPECT_EQ(dikFromScancode(SDL_SCANCODE_Q), DIK_Q);
-    EXPECT_EQ(dikFromScancode(SDL_SCANCODE_Q), 0x10);
-    EXPECT_EQ(dikFromScancode(SDL_SCANCODE_M), 0x32);
-    EXPECT_EQ(dikFromScancode(SDL_SCANCODE_0), 0x0B);
-    // Extended keys carry 0x80; their keypad twins do not.
-    EXPECT_EQ(dikFromScancode(SDL_SCANCODE_UP), 0xC8);
-    EXPECT_EQ(dikFromScancode(SDL_SCANCODE_KP_8), 0x48);
-    EXPECT_EQ(dikFromScancode(SDL_SCANCODE_KP_DIVIDE), 0xB5);
-    EXPECT_EQ(dikFromScancode(SDL_SCANCODE_SLASH), 0x35);
+    EXPECT_EQ(dikFromScancode(SDL_SCANCODE_Q), 0x10);     // by keyboard row, not alphabet
+    EXPECT_EQ(dikFromScancode(SDL_SCANCODE_UP), 0xC8);    // extended keys carry 0x80 ...
+    EXPECT_EQ(dikFromScancode(SDL_SCANCODE_KP_8), 0x48);  // ... their keypad twins do not
     EXPECT_EQ(dikFromScancode(SDL_SCANCODE_RALT), 0xB8);
-    EXPECT_EQ(dikFromScancode(SDL_SCANCODE_LALT), 0x38);
-    // Unknown and out-of-range scancodes give no key.
     EXPECT_EQ(dikFromScancode(SDL_SCANCODE_UNKNOWN), 0);
     EXPECT_EQ(dikFromScancode(-1), 0);
     EXPECT_EQ(dikFromScancode(SDL_NUM_SCANCODES), 0);
 
-    // Distinct keys never share a code, except the two pairs that are the
-    // same physical key on different layouts or usage pages.
+    // Distinct keys never share a code, except two pairs that are the same
+    // physical key on different layouts or usage pages.
     std::set<std::pair<int, int>> shared;
     for (int a = 0; a < SDL_NUM_SCANCODES; ++a)
         for (int b = a + 1; b < SDL_NUM_SCANCODES; ++b)
@@ -262,7 +217,7 @@ TEST(DirectInputKeyCodes, MatchTheScanCodesOfAPcKeyboard)
     EXPECT_EQ(shared, expected);
 }
 
-TEST_F(DirectInputLayer, MouseReportsMotionSinceTheLastReadWheelAndEightButtons)
+TEST_F(DirectInputLayer, MouseReportsMotionWhileAcquiredSinceTheLastRead)
 {
     openDevices();
     pushMotion(window.id, 3, -2);
@@ -282,31 +237,13 @@ TEST_F(DirectInputLayer, MouseReportsMotionSinceTheLastReadWheelAndEightButtons)
     EXPECT_EQ(state.lY, 0);
     EXPECT_EQ(state.lZ, -120);
 
-    // SDL numbers left, middle, right, X1, X2, ...; DirectInput orders them
-    // left, right, middle, X1, X2, ...
-    const Uint8 sdlButtons[8] = {SDL_BUTTON_LEFT, SDL_BUTTON_RIGHT, SDL_BUTTON_MIDDLE, SDL_BUTTON_X1,
-                                 SDL_BUTTON_X2, 6, 7, 8};
-    for (int index = 0; index < 8; ++index) {
-        pushButton(window.id, sdlButtons[index], true);
-        state = readMouse();
-        for (int other = 0; other < 8; ++other)
-            EXPECT_EQ(state.rgbButtons[other], other == index ? 0x80 : 0) << "SDL button " << int(sdlButtons[index]);
-        pushButton(window.id, sdlButtons[index], false);
-    }
-    pushButton(window.id, 9, true);  // beyond the eighth: not reported
-    state = readMouse();
-    for (BYTE button : state.rgbButtons) EXPECT_EQ(button, 0);
-}
-
-TEST_F(DirectInputLayer, MouseCountsOnlyMotionWhileAcquired)
-{
-    openDevices();
+    // Motion while not acquired is not kept for later.
     ASSERT_EQ(mouse->Unacquire(), DI_OK);
     pushMotion(window.id, 50, 50);
     tvplat::pumpEvents();
     ASSERT_EQ(mouse->Acquire(), DI_OK);
     pushMotion(window.id, 1, 2);
-    const DIMOUSESTATE2 state = readMouse();
+    state = readMouse();
     EXPECT_EQ(state.lX, 1);
     EXPECT_EQ(state.lY, 2);
 }
@@ -317,14 +254,13 @@ TEST_F(DirectInputLayer, ForegroundMouseLosesAcquisitionWithTheFocus)
     pushButton(window.id, SDL_BUTTON_LEFT, true);
     pushKey(window.id, SDL_SCANCODE_W, SDLK_w, true);
     pushFocus(window.id, false);
-
     DIMOUSESTATE2 state;
     EXPECT_EQ(mouse->GetDeviceState(sizeof state, &state), DIERR_INPUTLOST);
     EXPECT_EQ(mouse->GetDeviceState(sizeof state, &state), DIERR_NOTACQUIRED);
     EXPECT_EQ(mouse->Acquire(), DIERR_OTHERAPPHASPRIO);
 
     // The background keyboard stays acquired, but nothing is held any more:
-    // the release would happen while another window has the focus.
+    // a release would happen while another window has the focus.
     BYTE keys[256];
     ASSERT_EQ(keyboard->GetDeviceState(sizeof keys, keys), DI_OK);
     EXPECT_EQ(keys[DIK_W], 0);
@@ -332,27 +268,11 @@ TEST_F(DirectInputLayer, ForegroundMouseLosesAcquisitionWithTheFocus)
     pushFocus(window.id, true);
     tvplat::pumpEvents();
     ASSERT_EQ(mouse->Acquire(), DI_OK);
-    pushMotion(window.id, -4, 0);
-    state = readMouse();
-    EXPECT_EQ(state.lX, -4);
-    EXPECT_EQ(state.rgbButtons[0], 0);
-}
+    EXPECT_EQ(readMouse().rgbButtons[0], 0);
 
-TEST_F(DirectInputLayer, ForegroundAcquisitionFollowsTheWindowThatHasTheFocus)
-{
+    // Focus moving to another window of ours takes the input as well.
     TestWindow other;
-    ASSERT_NE(other.handle, nullptr);
-    mouse = createDevice(directInput, GUID_SysMouse);
-    ASSERT_EQ(mouse->SetDataFormat(&c_dfDIMouse2), DI_OK);
-    ASSERT_EQ(mouse->SetCooperativeLevel(window.handle, DISCL_NONEXCLUSIVE | DISCL_FOREGROUND), DI_OK);
     pushFocus(other.id, true);
-    tvplat::pumpEvents();
-    EXPECT_EQ(mouse->Acquire(), DIERR_OTHERAPPHASPRIO);
-    pushFocus(window.id, true);
-    tvplat::pumpEvents();
-    EXPECT_EQ(mouse->Acquire(), DI_OK);
-    // Focus moving to another window takes the foreground device's input.
-    pushFocus(other.id, true);
-    DIMOUSESTATE2 state;
     EXPECT_EQ(mouse->GetDeviceState(sizeof state, &state), DIERR_INPUTLOST);
+    EXPECT_EQ(mouse->Acquire(), DIERR_OTHERAPPHASPRIO);
 }

@@ -21,21 +21,16 @@ struct ReceivedMessage {
 };
 
 // Every message the test window procedure receives, in order.
-inline std::vector<ReceivedMessage>& received()
-{
-    static std::vector<ReceivedMessage> messages;
-    return messages;
-}
+inline std::vector<ReceivedMessage> received;
 
 inline LRESULT CALLBACK recordingWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
-    received().push_back({message, wParam, lParam});
+    received.push_back({message, wParam, lParam});
     return DefWindowProcA(window, message, wParam, lParam);
 }
 
 // A visible 320 x 240 window whose procedure records what it receives.
-class TestWindow {
-public:
+struct TestWindow {
     TestWindow()
     {
         setenv("SDL_VIDEODRIVER", "offscreen", 0);
@@ -49,7 +44,7 @@ public:
                                  320, 240, nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
         if (SDL_Window* sdl = tvplat::sdlWindow(handle)) id = SDL_GetWindowID(sdl);
         tvplat::resetMessageQueue();
-        received().clear();
+        received.clear();
     }
     ~TestWindow()
     {
@@ -63,17 +58,12 @@ public:
     Uint32 id = 0;
 };
 
-inline void push(SDL_Event& event)
-{
-    ASSERT_EQ(SDL_PushEvent(&event), 1) << SDL_GetError();
-}
+inline void push(SDL_Event event) { ASSERT_EQ(SDL_PushEvent(&event), 1) << SDL_GetError(); }
 
 inline void pushKey(Uint32 windowId, SDL_Scancode scancode, SDL_Keycode keycode, bool down)
 {
     SDL_Event event{};
-    event.type = down ? SDL_KEYDOWN : SDL_KEYUP;
-    event.key.windowID = windowId;
-    event.key.state = down ? SDL_PRESSED : SDL_RELEASED;
+    event.key = {down ? SDL_KEYDOWN : SDL_KEYUP, 0, windowId, Uint8(down ? SDL_PRESSED : SDL_RELEASED), 0, 0, 0, {}};
     event.key.keysym.scancode = scancode;
     event.key.keysym.sym = keycode;
     push(event);
@@ -82,33 +72,22 @@ inline void pushKey(Uint32 windowId, SDL_Scancode scancode, SDL_Keycode keycode,
 inline void pushButton(Uint32 windowId, Uint8 button, bool down, int x = 10, int y = 10)
 {
     SDL_Event event{};
-    event.type = down ? SDL_MOUSEBUTTONDOWN : SDL_MOUSEBUTTONUP;
-    event.button.windowID = windowId;
-    event.button.button = button;
-    event.button.state = down ? SDL_PRESSED : SDL_RELEASED;
-    event.button.clicks = 1;
-    event.button.x = x;
-    event.button.y = y;
+    event.button = {down ? SDL_MOUSEBUTTONDOWN : SDL_MOUSEBUTTONUP, 0, windowId, 0, button,
+                    Uint8(down ? SDL_PRESSED : SDL_RELEASED), 1, 0, x, y};
     push(event);
 }
 
 inline void pushMotion(Uint32 windowId, int xrel, int yrel, int x = 20, int y = 20, Uint32 buttons = 0)
 {
     SDL_Event event{};
-    event.type = SDL_MOUSEMOTION;
-    event.motion.windowID = windowId;
-    event.motion.state = buttons;
-    event.motion.x = x;
-    event.motion.y = y;
-    event.motion.xrel = xrel;
-    event.motion.yrel = yrel;
+    event.motion = {SDL_MOUSEMOTION, 0, windowId, 0, buttons, x, y, xrel, yrel};
     push(event);
 }
 
 inline void pushWheel(Uint32 windowId, int notches, bool flipped = false)
 {
     SDL_Event event{};
-    event.type = SDL_MOUSEWHEEL;
+    event.wheel.type = SDL_MOUSEWHEEL;
     event.wheel.windowID = windowId;
     event.wheel.y = notches;
     event.wheel.direction = flipped ? SDL_MOUSEWHEEL_FLIPPED : SDL_MOUSEWHEEL_NORMAL;
@@ -118,7 +97,7 @@ inline void pushWheel(Uint32 windowId, int notches, bool flipped = false)
 inline void pushFocus(Uint32 windowId, bool gained)
 {
     SDL_Event event{};
-    event.type = SDL_WINDOWEVENT;
+    event.window.type = SDL_WINDOWEVENT;
     event.window.windowID = windowId;
     event.window.event = gained ? SDL_WINDOWEVENT_FOCUS_GAINED : SDL_WINDOWEVENT_FOCUS_LOST;
     push(event);
