@@ -1,8 +1,18 @@
 // Linux-only controls of the Direct3D 9 layer, beyond what Windows offers.
 // The program's own code never includes this header; tools and tests do.
+//
+// Environment variables the layer reads when a device is created (test aids):
+//   TARNVALE_D3D9_FORCE_NO_HAL=1     D3DDEVTYPE_HAL creation fails with
+//                                    D3DERR_NOTAVAILABLE, as on a machine
+//                                    without a hardware renderer.
+//   TARNVALE_D3D9_FORCE_NO_DEVICE=1  every CreateDevice fails with
+//                                    D3DERR_NOTAVAILABLE.
+//   TARNVALE_GL_DEBUG=1              GL debug messages go to stderr.
 #pragma once
 
 #include <d3d9.h>
+
+#include <cstdint>
 
 namespace tvd3d9 {
 
@@ -12,17 +22,23 @@ namespace tvd3d9 {
 typedef void (*PresentHook)(IDirect3DDevice9* device, void* user);
 void setPresentHook(PresentHook hook, void* user);
 
-// Counters kept by the layer, for tests and benchmarks.
+// Counters kept by the layer, for tests and benchmarks. All count from the
+// device's creation; compare two readings to measure a frame.
 struct DeviceStats {
     uint64_t frames;          // Present calls
     uint64_t drawCalls;       // draw calls issued to GL
     uint64_t glStateCalls;    // GL state-changing calls issued (after filtering)
     uint64_t constantUploadBytes;  // bytes of shader constants uploaded
     uint64_t programBinds;    // GL program changes
+    uint64_t glCalls;         // every GL call the layer made (state, draws, clears,
+                              // uploads, read-backs, fences)
+    uint64_t programLinks;    // GL programs linked (cache misses)
 };
+// Zeros for a device that is not one of this layer's GL devices.
 DeviceStats deviceStats(IDirect3DDevice9* device);
 
-// The GL renderer string of the device's context ("llvmpipe (LLVM ...)").
+// The GL renderer string of the device's context ("llvmpipe (LLVM ...)");
+// empty for a device that is not one of this layer's GL devices.
 const char* rendererName(IDirect3DDevice9* device);
 
 }  // namespace tvd3d9

@@ -1,0 +1,208 @@
+// IDirect3DDevice9 over an OpenGL 4.5 core context on the device window.
+//
+// The device shadows every Direct3D state and applies it lazily at draw time
+// through the GlStateTracker, which drops GL calls that would set what the
+// context already holds. Changes mark groups of derived GL state dirty, so a
+// draw with nothing changed makes no state call at all. Nothing is allocated
+// per draw: programs, vertex arrays and samplers come from caches filled the
+// first time a combination is used.
+//
+// Decisions where Direct3D 9 leaves room or the GL port needs one:
+//  * Drawing needs a vertex shader and a vertex declaration (there is no
+//    fixed-function vertex pipeline and no FVF path): DrawPrimitive answers
+//    D3DERR_INVALIDCALL without them, and outside BeginScene/EndScene.
+//  * Without a pixel shader, texture stages 0..7 drive a generated fragment
+//    program (see FixedFunctionShader).
+//  * Shader constants go to a persistently mapped ring buffer (UniformRing):
+//    a draw after SetVertexShaderConstantF copies the registers the bound
+//    shaders read into fresh ring memory. Setting registers to the values
+//    they already hold changes nothing.
+//  * Alpha test, fog, flat shading, clip planes, the scissor rectangle and
+//    sRGB are accepted as states and have no effect.
+//  * Present shows the back buffer stretched over the window's client area
+//    when their sizes differ; rendering then goes to a framebuffer object of
+//    the back buffer's size.
+#pragma once
+
+#include "GlStateTracker.h"
+#include "PipelineCache.h"
+#include "StateRules.h"
+#include "SwapChain9.h"
+#include "UniformRing.h"
+#include "VaryingRegistry.h"
+
+#include <d3d9.h>
+#include <tarnvale_d3d9.h>
+
+#include <epoxy/gl.h>
+
+#include <string>
+
+struct SDL_Window;
+class Direct3D9;
+class Texture9;
+class VertexBuffer9;
+class VertexDeclaration9;
+class VertexShader9;
+class PixelShader9;
+
+class Device9 : public IDirect3DDevice9 {
+public:
+    // Creates the GL context and the device; on failure *device stays null
+    // and nothing is left behind.
+    static HRESULT create(Direct3D9* direct3d, D3DDEVTYPE type, DWORD behaviorFlags, HWND window,
+                          SDL_Window* sdlWindow, const D3DPRESENT_PARAMETERS& parameters, Device9** device);
+    static bool isSoftwareRenderer(const char* renderer);
+    static void setPresentHook(tvd3d9::PresentHook hook, void* user);
+
+    // Makes the device's context current; false once its window is gone.
+    bool makeCurrent();
+    GlStateTracker& tracker() { return glState; }
+    tvd3d9::DeviceStats& stats() { return counters; }
+    const std::string& renderer() const { return rendererName; }
+    GLint maxTextureSize() const { return textureSizeLimit; }
+    VaryingRegistry& varyings() { return varyingRegistry; }
+    PipelineCache& pipeline() { return cache; }
+    SwapChain9& swapChain() { return chain; }
+
+    // Called by shaders and declarations as they are destroyed.
+    void forgetShader(uint32_t serial);
+    void forgetDeclaration(uint32_t serial);
+
+    // IUnknown
+    HRESULT WINAPI QueryInterface(REFIID riid, void** ppvObj) override;
+    ULONG WINAPI AddRef() override;
+    ULONG WINAPI Release() override;
+
+    // IDirect3DDevice9
+    HRESULT WINAPI TestCooperativeLevel() override;
+    HRESULT WINAPI GetDirect3D(IDirect3D9** ppD3D9) override;
+    HRESULT WINAPI GetDisplayMode(UINT iSwapChain, D3DDISPLAYMODE* pMode) override;
+    HRESULT WINAPI Present(const RECT* pSourceRect, const RECT* pDestRect, HWND hDestWindowOverride,
+                           const RGNDATA* pDirtyRegion) override;
+    HRESULT WINAPI GetBackBuffer(UINT iSwapChain, UINT iBackBuffer, D3DBACKBUFFER_TYPE Type,
+                                 IDirect3DSurface9** ppBackBuffer) override;
+    HRESULT WINAPI CreateTexture(UINT Width, UINT Height, UINT Levels, DWORD Usage, D3DFORMAT Format, D3DPOOL Pool,
+                                 IDirect3DTexture9** ppTexture, HANDLE* pSharedHandle) override;
+    HRESULT WINAPI CreateVertexBuffer(UINT Length, DWORD Usage, DWORD FVF, D3DPOOL Pool,
+                                      IDirect3DVertexBuffer9** ppVertexBuffer, HANDLE* pSharedHandle) override;
+    HRESULT WINAPI CreateOffscreenPlainSurface(UINT Width, UINT Height, D3DFORMAT Format, D3DPOOL Pool,
+                                               IDirect3DSurface9** ppSurface, HANDLE* pSharedHandle) override;
+    HRESULT WINAPI GetRenderTargetData(IDirect3DSurface9* pRenderTarget, IDirect3DSurface9* pDestSurface) override;
+    HRESULT WINAPI BeginScene() override;
+    HRESULT WINAPI EndScene() override;
+    HRESULT WINAPI Clear(DWORD Count, const D3DRECT* pRects, DWORD Flags, D3DCOLOR Color, float Z,
+                         DWORD Stencil) override;
+    HRESULT WINAPI SetViewport(const D3DVIEWPORT9* pViewport) override;
+    HRESULT WINAPI GetViewport(D3DVIEWPORT9* pViewport) override;
+    HRESULT WINAPI SetRenderState(D3DRENDERSTATETYPE State, DWORD Value) override;
+    HRESULT WINAPI GetRenderState(D3DRENDERSTATETYPE State, DWORD* pValue) override;
+    HRESULT WINAPI GetTexture(DWORD Stage, IDirect3DBaseTexture9** ppTexture) override;
+    HRESULT WINAPI SetTexture(DWORD Stage, IDirect3DBaseTexture9* pTexture) override;
+    HRESULT WINAPI GetTextureStageState(DWORD Stage, D3DTEXTURESTAGESTATETYPE Type, DWORD* pValue) override;
+    HRESULT WINAPI SetTextureStageState(DWORD Stage, D3DTEXTURESTAGESTATETYPE Type, DWORD Value) override;
+    HRESULT WINAPI GetSamplerState(DWORD Sampler, D3DSAMPLERSTATETYPE Type, DWORD* pValue) override;
+    HRESULT WINAPI SetSamplerState(DWORD Sampler, D3DSAMPLERSTATETYPE Type, DWORD Value) override;
+    HRESULT WINAPI DrawPrimitive(D3DPRIMITIVETYPE PrimitiveType, UINT StartVertex, UINT PrimitiveCount) override;
+    HRESULT WINAPI CreateVertexDeclaration(const D3DVERTEXELEMENT9* pVertexElements,
+                                           IDirect3DVertexDeclaration9** ppDecl) override;
+    HRESULT WINAPI SetVertexDeclaration(IDirect3DVertexDeclaration9* pDecl) override;
+    HRESULT WINAPI GetVertexDeclaration(IDirect3DVertexDeclaration9** ppDecl) override;
+    HRESULT WINAPI CreateVertexShader(const DWORD* pFunction, IDirect3DVertexShader9** ppShader) override;
+    HRESULT WINAPI SetVertexShader(IDirect3DVertexShader9* pShader) override;
+    HRESULT WINAPI GetVertexShader(IDirect3DVertexShader9** ppShader) override;
+    HRESULT WINAPI SetVertexShaderConstantF(UINT StartRegister, const float* pConstantData,
+                                            UINT Vector4fCount) override;
+    HRESULT WINAPI GetVertexShaderConstantF(UINT StartRegister, float* pConstantData, UINT Vector4fCount) override;
+    HRESULT WINAPI SetStreamSource(UINT StreamNumber, IDirect3DVertexBuffer9* pStreamData, UINT OffsetInBytes,
+                                   UINT Stride) override;
+    HRESULT WINAPI GetStreamSource(UINT StreamNumber, IDirect3DVertexBuffer9** ppStreamData, UINT* pOffsetInBytes,
+                                   UINT* pStride) override;
+    HRESULT WINAPI CreatePixelShader(const DWORD* pFunction, IDirect3DPixelShader9** ppShader) override;
+    HRESULT WINAPI SetPixelShader(IDirect3DPixelShader9* pShader) override;
+    HRESULT WINAPI GetPixelShader(IDirect3DPixelShader9** ppShader) override;
+    HRESULT WINAPI SetPixelShaderConstantF(UINT StartRegister, const float* pConstantData,
+                                           UINT Vector4fCount) override;
+    HRESULT WINAPI GetPixelShaderConstantF(UINT StartRegister, float* pConstantData, UINT Vector4fCount) override;
+
+private:
+    static constexpr UINT streamCount = 16;
+    static constexpr UINT registerCount = 256;
+
+    // One stage's constant registers and what of them GL has not seen yet.
+    struct ConstantFile {
+        float registers[registerCount][4] = {};
+        UINT dirtyLow = registerCount;  // dirty registers: [dirtyLow, dirtyHigh)
+        UINT dirtyHigh = 0;
+        UINT boundRegisters = 0;        // registers the bound ring range holds
+    };
+    struct Stream {
+        VertexBuffer9* buffer = nullptr;
+        UINT offset = 0;
+        UINT stride = 0;
+    };
+
+    Device9(Direct3D9* direct3d, HWND window, SDL_Window* sdlWindow, const D3DPRESENT_PARAMETERS& parameters);
+    ~Device9() override;
+    HRESULT initialize(D3DDEVTYPE type, void* context);
+    void releaseEverything();
+
+    HRESULT setConstants(ConstantFile& file, UINT start, const float* data, UINT count);
+    HRESULT getConstants(const ConstantFile& file, UINT start, float* data, UINT count) const;
+
+    // Draw-time application of the shadow state.
+    bool applyProgram();
+    bool applyVertexInput(UINT firstVertex, UINT vertexCount);
+    void applyRenderStates();
+    void applyViewportAndInternals();
+    void applyTextures();
+    void applyConstants(ConstantFile& file, UINT neededBytes, int binding);
+
+    ULONG references = 1;
+    Direct3D9* direct3d;
+    HWND window;
+    SDL_Window* sdl;
+    void* context = nullptr;
+    bool windowLost = false;
+    D3DPRESENT_PARAMETERS presentParameters;
+    bool hasDepth = false;
+    bool hasStencil = false;
+    std::string rendererName;
+    GLint textureSizeLimit = 4096;
+
+    tvd3d9::DeviceStats counters = {};
+    GlStateTracker glState;
+    VaryingRegistry varyingRegistry;
+    PipelineCache cache;
+    UniformRing ring;
+    SwapChain9 chain;
+
+    // Direct3D state.
+    bool inScene = false;
+    DWORD renderStates[StateRules::renderStateCount];
+    DWORD samplerStates[StateRules::samplerCount][StateRules::samplerStateCount];
+    DWORD stageStates[StateRules::stageCount][StateRules::stageStateCount];
+    D3DVIEWPORT9 viewport = {};
+    Texture9* textures[StateRules::samplerCount] = {};
+    Stream streams[streamCount];
+    VertexDeclaration9* declaration = nullptr;
+    VertexShader9* vertexShader = nullptr;
+    PixelShader9* pixelShader = nullptr;
+    ConstantFile vertexConstants;
+    ConstantFile pixelConstants;
+
+    // What the next draw must re-derive.
+    uint8_t dirtyGroups = 0xFF;
+    bool viewportDirty = true;
+    bool programDirty = true;
+    bool fixedFunctionDirty = true;
+    bool vertexArrayDirty = true;
+    uint32_t samplerDirty = 0xFFFF;
+
+    // Derived state of the last draws.
+    uint32_t fixedFunctionId = 0;
+    const LinkedProgram* program = nullptr;
+    VertexArrayEntry* vertexArray = nullptr;
+    GLuint unitSamplers[StateRules::samplerCount] = {};
+    float pixelShift[2] = {0.0f, 0.0f};
+};

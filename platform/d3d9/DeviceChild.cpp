@@ -1,0 +1,39 @@
+#include "DeviceChild.h"
+
+#include "Device9.h"
+
+namespace {
+uint32_t nextSerial = 1;
+}
+
+DeviceChild::DeviceChild(Device9* owningDevice) : device(owningDevice), serialNumber(nextSerial++)
+{
+    device->AddRef();
+}
+
+DeviceChild::~DeviceChild() = default;
+
+ULONG DeviceChild::addRefChild()
+{
+    if (references++ == 0) device->AddRef();
+    return references;
+}
+
+ULONG DeviceChild::releaseChild()
+{
+    if (references == 0) return 0;  // an unbalanced Release; nothing to give back
+    const ULONG left = --references;
+    if (left == 0) {
+        Device9* const d = device;
+        if (bindings == 0) delete this;
+        // The device may go now, after the object (whose GL names need the
+        // device's context) is gone.
+        d->Release();
+    }
+    return left;
+}
+
+void DeviceChild::dropBinding()
+{
+    if (bindings > 0 && --bindings == 0 && references == 0) delete this;
+}

@@ -1,0 +1,47 @@
+// Reference counting shared by every object a device creates.
+//
+// COM rules as Direct3D 9 applies them: the creator holds the first public
+// reference, AddRef/Release return the new count. While an object has public
+// references it holds one public reference on its device, so a device is not
+// destroyed while the application still holds anything made from it.
+//
+// Binding an object to the device (SetTexture, SetStreamSource, ...) does not
+// change the public count. The device takes an internal binding instead; an
+// object whose public count reaches zero while it is still bound stays alive
+// (its GL objects too) until the device lets go of it.
+#pragma once
+
+#include <d3d9.h>
+
+#include <cstdint>
+
+class Device9;
+
+class DeviceChild {
+public:
+    explicit DeviceChild(Device9* device);
+    DeviceChild(const DeviceChild&) = delete;
+    DeviceChild& operator=(const DeviceChild&) = delete;
+
+    Device9* owner() const { return device; }
+    // A number unique among all objects of the process, never reused; caches
+    // key on it instead of GL names, which GL may hand out again.
+    uint32_t serial() const { return serialNumber; }
+
+    void takeBinding() { ++bindings; }
+    // Drops one binding; destroys the object when nothing holds it any more.
+    void dropBinding();
+
+    ULONG publicReferences() const { return references; }
+
+protected:
+    virtual ~DeviceChild();
+    ULONG addRefChild();
+    ULONG releaseChild();
+
+private:
+    Device9* device;
+    ULONG references = 1;
+    uint32_t bindings = 0;
+    uint32_t serialNumber;
+};

@@ -1,0 +1,118 @@
+// The state the GL context actually holds, as far as this layer changes it.
+//
+// Every GL state call of the device goes through here; a call that would set
+// what is already set is dropped, so the device can re-apply its derived
+// state freely. The tracker counts the calls it lets through.
+#pragma once
+
+#include <tarnvale_d3d9.h>
+
+#include <epoxy/gl.h>
+
+#include <cstdint>
+
+class GlStateTracker {
+public:
+    static constexpr int textureUnits = 16;
+    static constexpr int uniformBindings = 4;
+
+    enum Cap { DepthTest, CullFace, Blend, StencilTest, ScissorTest, OffsetFill, OffsetLine, OffsetPoint, CapCount };
+
+    explicit GlStateTracker(tvd3d9::DeviceStats& stats);
+
+    // Puts the context into the tracked default state with unconditional
+    // calls; the device calls it once, right after creating the context.
+    void reset();
+
+    void enable(Cap cap, bool on);
+    void depthFunc(GLenum func);
+    void depthMask(bool on);
+    void cullFace(GLenum face);
+    void polygonMode(GLenum mode);
+    void polygonOffset(float factor, float units);
+    void pointSize(float size);
+    void blendFunc(GLenum srcRgb, GLenum dstRgb, GLenum srcAlpha, GLenum dstAlpha);
+    void blendEquation(GLenum rgb, GLenum alpha);
+    void blendColor(uint32_t argb);
+    void colorMask(uint32_t rgbaBits);  // bit 0 red ... bit 3 alpha, as D3DCOLORWRITEENABLE
+    void stencilFunc(GLenum face, GLenum func, GLint ref, GLuint mask);  // face GL_FRONT or GL_BACK
+    void stencilOp(GLenum face, GLenum fail, GLenum depthFail, GLenum pass);
+    void stencilWriteMask(GLenum face, GLuint mask);
+    void viewport(GLint x, GLint y, GLsizei width, GLsizei height);
+    void depthRange(float nearZ, float farZ);
+    void scissor(GLint x, GLint y, GLsizei width, GLsizei height);
+    void clearColor(uint32_t argb);
+    void clearDepth(float depth);
+    void clearStencil(GLint value);
+
+    void useProgram(GLuint program);
+    void bindVertexArray(GLuint vertexArray);
+    void bindTexture(int unit, GLuint texture);
+    void bindSampler(int unit, GLuint sampler);
+    void bindUniformBuffer(int index, GLuint buffer, GLintptr offset, GLsizeiptr size);
+    void bindDrawFramebuffer(GLuint framebuffer);
+    void bindReadFramebuffer(GLuint framebuffer);
+    void unpackRowLength(GLint pixels);
+
+    // GL unbinds a deleted object from the current context; the tracker must
+    // forget it too, or a new object with the same name would look bound.
+    void forgetTexture(GLuint texture);
+    void forgetProgram(GLuint program);
+    void forgetVertexArray(GLuint vertexArray);
+    void forgetBuffer(GLuint buffer);
+    void forgetFramebuffer(GLuint framebuffer);
+
+    GLuint boundVertexArray() const { return vertexArray; }
+    GLuint boundDrawFramebuffer() const { return drawFramebuffer; }
+
+    // Counts a state call made outside the tracker (per-VAO vertex buffers).
+    void countStateCall() { ++stats.glStateCalls; ++stats.glCalls; }
+    // Counts any other GL call (draws, clears, uploads, read-backs).
+    void countCall() { ++stats.glCalls; }
+
+private:
+    void counted() { ++stats.glStateCalls; ++stats.glCalls; }
+
+    tvd3d9::DeviceStats& stats;
+
+    bool caps[CapCount] = {};
+    GLenum depthFuncValue = GL_LESS;
+    bool depthMaskValue = true;
+    GLenum cullFaceValue = GL_BACK;
+    GLenum polygonModeValue = GL_FILL;
+    float offsetFactor = 0.0f;
+    float offsetUnits = 0.0f;
+    float pointSizeValue = 1.0f;
+    GLenum blend[4] = {GL_ONE, GL_ZERO, GL_ONE, GL_ZERO};
+    GLenum blendEq[2] = {GL_FUNC_ADD, GL_FUNC_ADD};
+    uint32_t blendColorValue = 0;
+    uint32_t colorMaskValue = 0xF;
+    struct StencilFace {
+        GLenum func = GL_ALWAYS;
+        GLint ref = 0;
+        GLuint mask = 0xFFFFFFFFu;
+        GLenum fail = GL_KEEP;
+        GLenum depthFail = GL_KEEP;
+        GLenum pass = GL_KEEP;
+        GLuint writeMask = 0xFFFFFFFFu;
+    } stencil[2];
+    GLint viewportValue[4] = {0, 0, 0, 0};
+    float depthRangeValue[2] = {0.0f, 1.0f};
+    GLint scissorValue[4] = {0, 0, 0, 0};
+    uint32_t clearColorValue = 0;
+    float clearDepthValue = 1.0f;
+    GLint clearStencilValue = 0;
+
+    GLuint program = 0;
+    GLuint vertexArray = 0;
+    GLuint textures[textureUnits] = {};
+    GLuint samplers[textureUnits] = {};
+    struct UniformRange {
+        GLuint buffer = 0;
+        GLintptr offset = 0;
+        GLsizeiptr size = 0;
+    } uniforms[uniformBindings];
+    GLuint drawFramebuffer = 0;
+    GLuint readFramebuffer = 0;
+    GLint unpackRowLengthValue = 0;
+};

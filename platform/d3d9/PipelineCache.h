@@ -1,0 +1,103 @@
+// GL objects made from combinations of Direct3D objects and states, created
+// on first use and kept: linked programs (vertex shader with a pixel shader
+// or with a generated fixed-function fragment program), vertex arrays (vertex
+// declaration with vertex shader) and sampler objects (sampler states).
+#pragma once
+
+#include "FixedFunctionKey.h"
+#include "GlStateTracker.h"
+
+#include <d3d9.h>
+#include <tarnvale_d3d9.h>
+
+#include <epoxy/gl.h>
+
+#include <cstdint>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+class VertexShader9;
+class PixelShader9;
+class VertexDeclaration9;
+
+struct LinkedProgram {
+    GLuint name = 0;  // 0 when the pair does not link
+    uint32_t vertexSerial = 0;
+    uint32_t pixelSerial = 0;  // 0 with the fixed-function fragment program
+    uint32_t samplerMask = 0;
+    uint32_t vertexConstantBytes = 0;
+    uint32_t pixelConstantBytes = 0;
+};
+
+struct VertexArrayEntry {
+    static constexpr int streamCount = 16;
+    GLuint name = 0;
+    uint32_t declarationSerial = 0;
+    uint32_t vertexSerial = 0;
+    uint32_t streamMask = 0;  // streams the vertex shader reads through this array
+    struct Binding {
+        uint32_t bufferSerial = 0;  // what GL has bound at this stream
+        UINT offset = 0;
+        UINT stride = 0;
+        UINT extent = 0;  // bytes of one vertex the array reads from the stream
+    } streams[streamCount];
+};
+
+struct SamplerKey {
+    uint8_t address[3];
+    uint8_t magFilter;
+    uint8_t minFilter;
+    uint8_t mipFilter;
+    uint8_t padding[2];
+    uint32_t borderColor;
+    uint32_t lodBias;      // float bits
+    uint32_t maxMipLevel;
+    bool operator==(const SamplerKey& other) const;
+};
+
+struct SamplerKeyHash {
+    size_t operator()(const SamplerKey& key) const;
+};
+
+class PipelineCache {
+public:
+    PipelineCache(GlStateTracker& tracker, tvd3d9::DeviceStats& stats);
+    PipelineCache(const PipelineCache&) = delete;
+    PipelineCache& operator=(const PipelineCache&) = delete;
+
+    // Deletes every GL object; the device's context must be current.
+    void destroy();
+    // Forgets every GL object without deleting it (the context is gone).
+    void abandon();
+
+    // A small number standing for a fixed-function key (never 0).
+    uint32_t fixedFunctionId(const FixedFunctionKey& key);
+    const LinkedProgram* program(VertexShader9& vertexShader, PixelShader9* pixelShader, uint32_t fixedFunctionId);
+    VertexArrayEntry* vertexArray(VertexDeclaration9& declaration, VertexShader9& vertexShader);
+    GLuint sampler(const SamplerKey& key);
+
+    void forgetShader(uint32_t serial);
+    void forgetDeclaration(uint32_t serial);
+
+    // Compiles one GL shader; 0 with the compiler's log on failure.
+    static GLuint compileShader(GLenum type, const std::string& source, std::string& log);
+
+private:
+    struct FixedFunctionFragment {
+        GLuint shader = 0;
+        uint32_t samplerMask = 0;
+    };
+    const FixedFunctionFragment* fixedFunctionFragment(uint32_t id, uint32_t vertexOutputs);
+
+    GlStateTracker& tracker;
+    tvd3d9::DeviceStats& stats;
+    std::unordered_map<uint64_t, LinkedProgram> programs;
+    uint64_t lastProgramKey = 0;
+    const LinkedProgram* lastProgram = nullptr;
+    std::unordered_map<FixedFunctionKey, uint32_t, FixedFunctionKeyHash> fixedFunctionIds;
+    std::vector<FixedFunctionKey> fixedFunctionKeys;  // by id - 1
+    std::unordered_map<uint64_t, FixedFunctionFragment> fixedFunctionFragments;
+    std::unordered_map<uint64_t, VertexArrayEntry> vertexArrays;
+    std::unordered_map<SamplerKey, GLuint, SamplerKeyHash> samplers;
+};

@@ -1,0 +1,468 @@
+#include "ShaderTranslator.h"
+
+#include "HlslSemantic.h"
+
+#include <spirv_cross/spirv_glsl.hpp>
+
+#include <exception>
+#include <sstream>
+
+namespace {
+
+constexpr uint32_t spirvMagic = 0x07230203u;
+constexpr uint32_t opEntryPoint = 15;
+constexpr int pixelConstantsBinding = 1;
+constexpr int vertexConstantsBinding = 0;
+
+const char* vectorType(int components)
+{
+    switch (components) {
+    case 1: return "float";
+    case 2: return "vec2";
+    case 3: return "vec3";
+    default: return "vec4";
+    }
+}
+
+// The expression that pads a value of `components` floats to a vec4.
+std::string padded(const std::string& name, int components)
+{
+    switch (components) {
+    case 1: return "vec4(" + name + ", 0.0, 0.0, 1.0)";
+    case 2: return "vec4(" + name + ", 0.0, 1.0)";
+    case 3: return "vec4(" + name + ", 1.0)";
+    default: return name;
+    }
+}
+
+const char* swizzle(int components)
+{
+    switch (components) {
+    case 1: return ".x";
+    case 2: return ".xy";
+    case 3: return ".xyz";
+    default: return "";
+    }
+}
+
+std::vector<std::string> splitLines(const std::string& text)
+{
+    std::vector<std::string> lines;
+    std::string line;
+    std::istringstream in(text);
+    while (std::getline(in, line)) lines.push_back(line);
+    return lines;
+}
+
+std::string joinLines(const std::vector<std::string>& lines)
+{
+    std::string text;
+    for (const std::string& line : lines) {
+        text += line;
+        text += '\n';
+    }
+    return text;
+}
+
+bool endsWith(const std::string& text, const std::string& tail)
+{
+    return text.size() >= tail.size() && text.compare(text.size() - tail.size(), tail.size(), tail) == 0;
+}
+
+// Replaces the interface declaration "layout(location = N) ... in|out T name;"
+// with the private global "T name;". Returns false when no such line exists.
+// `qualifiers` receives the interpolation qualifiers the line carried.
+bool privatize(std::vector<std::string>& lines, const std::string& name, const char* type, std::string* qualifiers)
+{
+    const std::string tail = " " + name + ";";
+    for (std::string& line : lines) {
+        if (line.rfind("layout(", 0) != 0 || !endsWith(line, tail)) continue;
+        if (qualifiers) {
+            qualifiers->clear();
+            for (const char* word : {"flat", "noperspective", "centroid", "sample"}) {
+                if (line.find(std::string(" ") + word + " ") != std::string::npos) {
+                    *qualifiers += word;
+                    *qualifiers += ' ';
+                }
+            }
+        }
+        line = std::string(type) + " " + name + ";";
+        return true;
+    }
+    return false;
+}
+
+bool renameEntryPoint(std::vector<std::string>& lines, const char* newName)
+{
+    for (std::string& line : lines) {
+        if (line == "void main()") {
+            line = std::string("void ") + newName + "()";
+            return true;
+        }
+    }
+    return false;
+}
+
+bool isFloatVector(const spirv_cross::SPIRType& type)
+{
+    return type.basetype == spirv_cross::SPIRType::Float && type.columns == 1 && type.array.empty() && type.vecsize >= 1 &&
+           type.vecsize <= 4;
+}
+
+class Translation {
+public:
+    Translation(const uint32_t* words, size_t count, bool vertexStage, VaryingRegistry& varyings, TranslatedShader& out)
+        : compiler(words, count), vertex(vertexStage), registry(varyings), result(out)
+    {
+    }
+
+    bool run(std::string& error);
+
+private:
+    bool vertexInputs(const spirv_cross::ShaderResources& resources, std::string& error);
+    bool vertexOutputs(const spirv_cross::ShaderResources& resources, std::string& error);
+    bool pixelInputs(const spirv_cross::ShaderResources& resources, std::string& error);
+    bool constants(const spirv_cross::ShaderResources& resources, std::string& error);
+    bool samplers(const spirv_cross::ShaderResources& resources, std::string& error);
+    bool finish(std::string& error);
+
+    spirv_cross::CompilerGLSL compiler;
+    bool vertex;
+    VaryingRegistry& registry;
+    TranslatedShader& result;
+    struct Output {
+        int location;
+        int components;
+    };
+    std::vector<Output> outputs;
+    bool hasPosition = false;
+};
+
+bool Translation::run(std::string& error)
+{
+    const spv::ExecutionModel model = compiler.get_execution_model();
+    if (model != (vertex ? spv::ExecutionModelVertex : spv::ExecutionModelFragment)) {
+        error = vertex ? "the code is not a vertex shader" : "the code is not a pixel shader";
+        return false;
+    }
+    const spirv_cross::ShaderResources resources = compiler.get_shader_resources();
+    if (!resources.storage_buffers.empty() || !resources.storage_images.empty() || !resources.atomic_counters.empty() ||
+        !resources.push_constant_buffers.empty() || !resources.subpass_inputs.empty()) {
+        error = "the shader uses resources Direct3D 9 does not have (storage buffers, images, push constants)";
+        return false;
+    }
+    result = TranslatedShader{};
+    result.vertex = vertex;
+    for (const spirv_cross::BuiltInResource& builtIn : resources.builtin_outputs)
+        if (builtIn.builtin == spv::BuiltInPosition) hasPosition = true;
+
+    if (vertex) {
+        if (!vertexInputs(resources, error) || !vertexOutputs(resources, error)) return false;
+    } else if (!pixelInputs(resources, error)) {
+        return false;
+    }
+    return constants(resources, error) && samplers(resources, error) && finish(error);
+}
+
+bool Translation::vertexInputs(const spirv_cross::ShaderResources& resources, std::string& error)
+{
+    int location = 0;
+    for (const spirv_cross::Resource& input : resources.stage_inputs) {
+        const std::string semantic = compiler.get_decoration_string(input.id, spv::DecorationUserSemantic);
+        ShaderVertexInput entry{};
+        if (!HlslSemantic::usageOf(semantic, entry.usage, entry.usageIndex)) {
+            error = "vertex shader input '" + input.name + "' has no Direct3D 9 semantic (" +
+                    (semantic.empty() ? std::string("none") : semantic) + ")";
+            return false;
+        }
+        const spirv_cross::SPIRType& type = compiler.get_type(input.type_id);
+        if (type.columns != 1 || !type.array.empty() || type.vecsize < 1 || type.vecsize > 4) {
+            error = "vertex shader input " + semantic + " is not a scalar or vector";
+            return false;
+        }
+        switch (type.basetype) {
+        case spirv_cross::SPIRType::Float: entry.kind = ShaderVertexInput::Float; break;
+        case spirv_cross::SPIRType::Int: entry.kind = ShaderVertexInput::Int; break;
+        case spirv_cross::SPIRType::UInt: entry.kind = ShaderVertexInput::UInt; break;
+        default:
+            error = "vertex shader input " + semantic + " has an unsupported type";
+            return false;
+        }
+        for (const ShaderVertexInput& other : result.inputs) {
+            if (other.usage == entry.usage && other.usageIndex == entry.usageIndex) {
+                error = "vertex shader declares the input " + semantic + " twice";
+                return false;
+            }
+        }
+        if (location >= 16) {
+            error = "vertex shader has more than 16 inputs";
+            return false;
+        }
+        entry.location = location;
+        compiler.set_decoration(input.id, spv::DecorationLocation, static_cast<uint32_t>(location));
+        compiler.set_name(input.id, "tv_vin_" + std::to_string(location));
+        result.inputs.push_back(entry);
+        ++location;
+    }
+    return true;
+}
+
+bool Translation::vertexOutputs(const spirv_cross::ShaderResources& resources, std::string& error)
+{
+    for (const spirv_cross::Resource& output : resources.stage_outputs) {
+        const std::string semantic =
+            HlslSemantic::normalize(compiler.get_decoration_string(output.id, spv::DecorationUserSemantic));
+        const spirv_cross::SPIRType& type = compiler.get_type(output.type_id);
+        if ((semantic == "POSITION0" || semantic == "SV_POSITION0") && !hasPosition && type.vecsize == 4 &&
+            isFloatVector(type)) {
+            // Direct3D 9's POSITION output is the clip-space position.
+            compiler.unset_decoration(output.id, spv::DecorationLocation);
+            compiler.set_decoration(output.id, spv::DecorationBuiltIn, spv::BuiltInPosition);
+            hasPosition = true;
+            continue;
+        }
+        if (semantic.empty()) {
+            error = "vertex shader output '" + output.name + "' has no semantic";
+            return false;
+        }
+        if (!isFloatVector(type)) {
+            error = "vertex shader output " + semantic + " is not a float vector";
+            return false;
+        }
+        const int location = registry.locationOf(semantic);
+        if (location < 0) {
+            error = "too many different vertex shader output semantics on this device (" + semantic + ")";
+            return false;
+        }
+        if (result.varyingMask & (1u << location)) {
+            error = "vertex shader writes " + semantic + " twice";
+            return false;
+        }
+        result.varyingMask |= 1u << location;
+        compiler.set_decoration(output.id, spv::DecorationLocation, static_cast<uint32_t>(location));
+        compiler.set_name(output.id, "tv_vout_" + std::to_string(location));
+        outputs.push_back(Output{location, static_cast<int>(type.vecsize)});
+    }
+    return true;
+}
+
+bool Translation::pixelInputs(const spirv_cross::ShaderResources& resources, std::string& error)
+{
+    for (const spirv_cross::Resource& input : resources.stage_inputs) {
+        const std::string semantic =
+            HlslSemantic::normalize(compiler.get_decoration_string(input.id, spv::DecorationUserSemantic));
+        if (semantic.empty()) {
+            error = "pixel shader input '" + input.name + "' has no semantic";
+            return false;
+        }
+        const spirv_cross::SPIRType& type = compiler.get_type(input.type_id);
+        if (!isFloatVector(type)) {
+            error = "pixel shader input " + semantic + " is not a float vector";
+            return false;
+        }
+        const int location = registry.locationOf(semantic);
+        if (location < 0) {
+            error = "too many different pixel shader input semantics on this device (" + semantic + ")";
+            return false;
+        }
+        if (result.varyingMask & (1u << location)) {
+            error = "pixel shader reads " + semantic + " twice";
+            return false;
+        }
+        result.varyingMask |= 1u << location;
+        compiler.set_decoration(input.id, spv::DecorationLocation, static_cast<uint32_t>(location));
+        compiler.set_name(input.id, "tv_pin_" + std::to_string(location));
+        result.pixelInputs.push_back(ShaderPixelInput{location, static_cast<int>(type.vecsize), std::string()});
+    }
+    return true;
+}
+
+bool Translation::constants(const spirv_cross::ShaderResources& resources, std::string& error)
+{
+    int index = 0;
+    for (const spirv_cross::Resource& block : resources.uniform_buffers) {
+        const size_t size = compiler.get_declared_struct_size(compiler.get_type(block.base_type_id));
+        if (size > ShaderTranslator::registerFileBytes) {
+            error = "the shader's constants reach beyond register c255";
+            return false;
+        }
+        if (size > result.constantBytes) result.constantBytes = static_cast<uint32_t>(size);
+        compiler.unset_decoration(block.id, spv::DecorationDescriptorSet);
+        compiler.set_decoration(block.id, spv::DecorationBinding,
+                                static_cast<uint32_t>(vertex ? vertexConstantsBinding : pixelConstantsBinding));
+        // Distinct block names per stage: GL treats equally named blocks of
+        // two stages as one block, which must then be declared identically.
+        compiler.set_name(block.base_type_id, (vertex ? "TvVertexConstants" : "TvPixelConstants") + std::to_string(index));
+        compiler.set_name(block.id, (vertex ? "tv_vc" : "tv_pc") + std::to_string(index));
+        ++index;
+    }
+    return true;
+}
+
+bool Translation::samplers(const spirv_cross::ShaderResources& resources, std::string& error)
+{
+    const std::string prefix = vertex ? "tv_vs_sampler" : "tv_ps_sampler";
+    int index = 0;
+    auto place = [&](spirv_cross::VariableID id, uint32_t unit) -> bool {
+        if (unit >= 16) {
+            error = "the shader samples from sampler " + std::to_string(unit) + "; Direct3D 9 has 16";
+            return false;
+        }
+        compiler.unset_decoration(id, spv::DecorationDescriptorSet);
+        compiler.set_decoration(id, spv::DecorationBinding, unit);
+        compiler.set_name(id, prefix + std::to_string(index++));
+        result.samplerMask |= 1u << unit;
+        return true;
+    };
+    for (const spirv_cross::Resource& sampler : resources.sampled_images) {
+        if (!place(sampler.id, compiler.get_decoration(sampler.id, spv::DecorationBinding))) return false;
+    }
+    if (!resources.separate_images.empty() || !resources.separate_samplers.empty()) {
+        // Texture and sampler objects used together: GL needs one combined
+        // sampler per pair, at the unit of the sampler register.
+        compiler.build_combined_image_samplers();
+        for (const spirv_cross::CombinedImageSampler& combined : compiler.get_combined_image_samplers()) {
+            if (!place(combined.combined_id, compiler.get_decoration(combined.sampler_id, spv::DecorationBinding)))
+                return false;
+        }
+    }
+    return true;
+}
+
+bool Translation::finish(std::string& error)
+{
+    spirv_cross::CompilerGLSL::Options options;
+    options.version = 450;
+    options.es = false;
+    options.vulkan_semantics = false;
+    options.enable_420pack_extension = false;
+    compiler.set_common_options(options);
+    std::vector<std::string> lines = splitLines(compiler.compile());
+
+    if (!renameEntryPoint(lines, vertex ? "tv_vs_body" : "tv_ps_body")) {
+        error = "the cross-compiled shader has no entry point";
+        return false;
+    }
+    if (vertex) {
+        std::string wrapper;
+        std::string copies;
+        for (const Output& output : outputs) {
+            const std::string name = "tv_vout_" + std::to_string(output.location);
+            const std::string vec4Name = "tv_o_" + std::to_string(output.location);
+            if (!privatize(lines, name, vectorType(output.components), nullptr)) {
+                error = "the cross-compiled vertex shader lacks its output " + name;
+                return false;
+            }
+            wrapper += "layout(location = " + std::to_string(output.location) + ") out vec4 " + vec4Name + ";\n";
+            copies += "    " + vec4Name + " = " + padded(name, output.components) + ";\n";
+        }
+        wrapper += ShaderTranslator::internalBlock();
+        wrapper += "void main()\n{\n    tv_vs_body();\n" + copies +
+                   "    gl_Position.xy += tv_pixelShift.xy * gl_Position.w;\n}\n";
+        result.glsl = joinLines(lines) + wrapper;
+    } else {
+        for (ShaderPixelInput& input : result.pixelInputs) {
+            const std::string name = "tv_pin_" + std::to_string(input.location);
+            if (!privatize(lines, name, vectorType(input.components), &input.qualifiers)) {
+                error = "the cross-compiled pixel shader lacks its input " + name;
+                return false;
+            }
+        }
+        result.glsl = joinLines(lines);
+    }
+    return true;
+}
+
+}  // namespace
+
+size_t ShaderTranslator::moduleLength(const DWORD* code, std::string& error)
+{
+    if (code == nullptr) {
+        error = "no shader code";
+        return 0;
+    }
+    if (code[0] != spirvMagic) {
+        error = "the shader code is not a SPIR-V module";
+        return 0;
+    }
+    // The five header words; none of them can be mistaken for the end token
+    // except the schema word, which is 0.
+    for (int i = 1; i < 5; ++i) {
+        if (code[i] == D3DSHADER_END_TOKEN) {
+            error = "the shader code ends inside the SPIR-V header";
+            return 0;
+        }
+    }
+    size_t at = 5;
+    while (at < maxWords) {
+        const uint32_t word = code[at];
+        if (word == D3DSHADER_END_TOKEN) return at;
+        const uint32_t length = word >> 16;
+        if (length == 0) {
+            error = "the shader code holds a malformed SPIR-V instruction";
+            return 0;
+        }
+        at += length;
+    }
+    error = "the shader code has no end token";
+    return 0;
+}
+
+int ShaderTranslator::executionModel(const uint32_t* words, size_t count)
+{
+    size_t at = 5;
+    while (at < count) {
+        const uint32_t length = words[at] >> 16;
+        if (length == 0 || at + length > count) return -1;
+        if ((words[at] & 0xFFFF) == opEntryPoint && length >= 2) return static_cast<int>(words[at + 1]);
+        at += length;
+    }
+    return -1;
+}
+
+bool ShaderTranslator::translate(const uint32_t* words, size_t count, bool vertex, VaryingRegistry& registry,
+                                 TranslatedShader& result, std::string& error)
+{
+    const int model = executionModel(words, count);
+    if (model != (vertex ? spv::ExecutionModelVertex : spv::ExecutionModelFragment)) {
+        error = vertex ? "the code is not a vertex shader" : "the code is not a pixel shader";
+        return false;
+    }
+    try {
+        Translation translation(words, count, vertex, registry, result);
+        return translation.run(error);
+    } catch (const std::exception& e) {
+        error = std::string("the shader cannot be translated: ") + e.what();
+    } catch (...) {
+        error = "the shader cannot be translated";
+    }
+    return false;
+}
+
+std::string ShaderTranslator::pixelVariant(const TranslatedShader& pixel, uint32_t providedMask)
+{
+    std::string text = pixel.glsl;
+    std::string copies;
+    for (const ShaderPixelInput& input : pixel.pixelInputs) {
+        const std::string location = std::to_string(input.location);
+        const std::string name = "tv_pin_" + location;
+        if (providedMask & (1u << input.location)) {
+            text += "layout(location = " + location + ") " + input.qualifiers + "in vec4 tv_i_" + location + ";\n";
+            copies += "    " + name + " = tv_i_" + location + swizzle(input.components) + ";\n";
+        } else {
+            // Nothing upstream writes it: read zeros.
+            copies += "    " + name + " = " + vectorType(input.components) + "(0.0);\n";
+        }
+    }
+    text += "void main()\n{\n" + copies + "    tv_ps_body();\n}\n";
+    return text;
+}
+
+const char* ShaderTranslator::internalBlock()
+{
+    return "layout(binding = 2, std140) uniform TvInternal\n"
+           "{\n"
+           "    vec4 tv_pixelShift;\n"
+           "    vec4 tv_textureFactor;\n"
+           "};\n";
+}

@@ -1,0 +1,138 @@
+#include "SwapChain9.h"
+
+#include "Device9.h"
+
+#include <SDL.h>
+
+#include <cstring>
+
+bool SwapChain9::create(Device9* owner, SDL_Window* sdlWindow, UINT width, UINT height, D3DFORMAT format)
+{
+    device = owner;
+    tracker = &owner->tracker();
+    window = sdlWindow;
+    backWidth = width;
+    backHeight = height;
+    backFormat = format;
+    backSurface = std::make_unique<Surface9>(owner, Surface9::Kind::BackBuffer, width, height, format,
+                                             D3DPOOL_DEFAULT, D3DUSAGE_RENDERTARGET);
+    rowScratch.resize(size_t{width} * 4);
+    chooseTarget();
+    return !offscreen || framebuffer != 0;
+}
+
+void SwapChain9::destroy(bool deleteGlObjects)
+{
+    if (deleteGlObjects) {
+        for (GLsync& fence : fences)
+            if (fence) glDeleteSync(fence);
+        if (framebuffer) {
+            glDeleteFramebuffers(1, &framebuffer);
+            tracker->forgetFramebuffer(framebuffer);
+        }
+        if (colorBuffer) glDeleteRenderbuffers(1, &colorBuffer);
+        if (depthBuffer) glDeleteRenderbuffers(1, &depthBuffer);
+    }
+    for (GLsync& fence : fences) fence = nullptr;
+    framebuffer = colorBuffer = depthBuffer = 0;
+    backSurface.reset();
+}
+
+bool SwapChain9::ensureFramebuffer()
+{
+    if (framebuffer != 0) return true;
+    glCreateRenderbuffers(1, &colorBuffer);
+    glNamedRenderbufferStorage(colorBuffer, GL_RGBA8, static_cast<GLsizei>(backWidth), static_cast<GLsizei>(backHeight));
+    glCreateRenderbuffers(1, &depthBuffer);
+    glNamedRenderbufferStorage(depthBuffer, GL_DEPTH24_STENCIL8, static_cast<GLsizei>(backWidth),
+                               static_cast<GLsizei>(backHeight));
+    glCreateFramebuffers(1, &framebuffer);
+    glNamedFramebufferRenderbuffer(framebuffer, GL_COLOR_ATTACHMENT0, GL_RENDERBUFFER, colorBuffer);
+    glNamedFramebufferRenderbuffer(framebuffer, GL_DEPTH_STENCIL_ATTACHMENT, GL_RENDERBUFFER, depthBuffer);
+    if (glCheckNamedFramebufferStatus(framebuffer, GL_DRAW_FRAMEBUFFER) != GL_FRAMEBUFFER_COMPLETE) {
+        glDeleteFramebuffers(1, &framebuffer);
+        glDeleteRenderbuffers(1, &colorBuffer);
+        glDeleteRenderbuffers(1, &depthBuffer);
+        framebuffer = colorBuffer = depthBuffer = 0;
+        return false;
+    }
+    return true;
+}
+
+void SwapChain9::chooseTarget()
+{
+    int width = 0;
+    int height = 0;
+    SDL_GL_GetDrawableSize(window, &width, &height);
+    const bool fits = width == static_cast<int>(backWidth) && height == static_cast<int>(backHeight);
+    offscreen = !fits && ensureFramebuffer();
+}
+
+void SwapChain9::bindTarget()
+{
+    tracker->bindDrawFramebuffer(offscreen ? framebuffer : 0);
+}
+
+void SwapChain9::present()
+{
+    if (offscreen) {
+        int width = 0;
+        int height = 0;
+        SDL_GL_GetDrawableSize(window, &width, &height);
+        // Stretch the back buffer over the whole client area. Blits obey the
+        // scissor test and the colour mask.
+        tracker->enable(GlStateTracker::ScissorTest, false);
+        tracker->colorMask(0xF);
+        tracker->bindReadFramebuffer(framebuffer);
+        tracker->bindDrawFramebuffer(0);
+        glBlitNamedFramebuffer(framebuffer, 0, 0, 0, static_cast<GLint>(backWidth), static_cast<GLint>(backHeight), 0, 0,
+                               width, height, GL_COLOR_BUFFER_BIT, GL_LINEAR);
+        tracker->countCall();
+    }
+    SDL_GL_SwapWindow(window);
+
+    // Keep the CPU at most two frames ahead: fence this frame, wait for the
+    // one two frames back. Offscreen, nothing else would hold it back.
+    const size_t slot = frame % (framesInFlight + 1);
+    fences[slot] = glFenceSync(GL_SYNC_GPU_COMMANDS_COMPLETE, 0);
+    tracker->countCall();
+    if (frame >= framesInFlight) {
+        const size_t waitSlot = (frame - framesInFlight) % (framesInFlight + 1);
+        if (GLsync fence = fences[waitSlot]) {
+            while (glClientWaitSync(fence, GL_SYNC_FLUSH_COMMANDS_BIT, 1000000000ull) == GL_TIMEOUT_EXPIRED) {
+            }
+            glDeleteSync(fence);
+            tracker->countCall();
+            fences[waitSlot] = nullptr;
+        }
+    }
+    ++frame;
+
+    chooseTarget();
+    bindTarget();
+}
+
+void SwapChain9::readBack(uint8_t* destination, UINT pitch, bool opaque)
+{
+    tracker->bindReadFramebuffer(offscreen ? framebuffer : 0);
+    glPixelStorei(GL_PACK_ROW_LENGTH, static_cast<GLint>(pitch / 4));
+    glReadPixels(0, 0, static_cast<GLsizei>(backWidth), static_cast<GLsizei>(backHeight), GL_BGRA,
+                 GL_UNSIGNED_INT_8_8_8_8_REV, destination);
+    glPixelStorei(GL_PACK_ROW_LENGTH, 0);
+    tracker->countCall();
+    // GL's rows run bottom-up; Direct3D's top-down.
+    const size_t rowBytes = size_t{backWidth} * 4;
+    for (UINT top = 0, bottom = backHeight - 1; top < bottom; ++top, --bottom) {
+        uint8_t* a = destination + size_t{top} * pitch;
+        uint8_t* b = destination + size_t{bottom} * pitch;
+        std::memcpy(rowScratch.data(), a, rowBytes);
+        std::memcpy(a, b, rowBytes);
+        std::memcpy(b, rowScratch.data(), rowBytes);
+    }
+    if (opaque) {
+        for (UINT y = 0; y < backHeight; ++y) {
+            uint8_t* row = destination + size_t{y} * pitch;
+            for (UINT x = 0; x < backWidth; ++x) row[x * 4 + 3] = 0xFF;
+        }
+    }
+}

@@ -1,0 +1,69 @@
+// The device's back buffer and its presentation.
+//
+// While the window's drawable has the back buffer's size, the device renders
+// straight into the window's default framebuffer and Present only swaps.
+// When the sizes differ (the window was resized; the back buffer keeps its
+// size, as on Direct3D 9), rendering goes to a framebuffer object of the
+// back buffer's size, and Present stretches it over the window (linear
+// filtering) before the swap. A fence per frame keeps the CPU at most two
+// frames ahead of the GPU.
+#pragma once
+
+#include "GlStateTracker.h"
+#include "Surface9.h"
+
+#include <d3d9.h>
+#include <epoxy/gl.h>
+
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+struct SDL_Window;
+class Device9;
+
+class SwapChain9 {
+public:
+    SwapChain9() = default;
+    SwapChain9(const SwapChain9&) = delete;
+    SwapChain9& operator=(const SwapChain9&) = delete;
+
+    bool create(Device9* device, SDL_Window* window, UINT width, UINT height, D3DFORMAT format);
+    // Deletes the GL objects (context current) or only forgets them.
+    void destroy(bool deleteGlObjects);
+
+    UINT width() const { return backWidth; }
+    UINT height() const { return backHeight; }
+    D3DFORMAT format() const { return backFormat; }
+    Surface9* surface() { return backSurface.get(); }
+    // Binds the framebuffer the device renders into.
+    void bindTarget();
+
+    // Shows the frame; afterwards the device renders into whichever target
+    // fits the window's current size.
+    void present();
+
+    // Copies the back buffer into memory (rows from the top, B, G, R, A
+    // bytes per pixel); opaque forces alpha to 255.
+    void readBack(uint8_t* destination, UINT pitch, bool opaque);
+
+private:
+    void chooseTarget();
+    bool ensureFramebuffer();
+
+    Device9* device = nullptr;
+    GlStateTracker* tracker = nullptr;
+    SDL_Window* window = nullptr;
+    UINT backWidth = 0;
+    UINT backHeight = 0;
+    D3DFORMAT backFormat = D3DFMT_X8R8G8B8;
+    std::unique_ptr<Surface9> backSurface;
+    bool offscreen = false;   // rendering into the framebuffer object
+    GLuint framebuffer = 0;
+    GLuint colorBuffer = 0;
+    GLuint depthBuffer = 0;
+    static constexpr int framesInFlight = 2;
+    GLsync fences[framesInFlight + 1] = {};
+    uint64_t frame = 0;
+    std::vector<uint8_t> rowScratch;
+};

@@ -1,0 +1,77 @@
+// IDirect3DTexture9 over a GL texture with immutable storage.
+//
+// Lockable textures (managed, system-memory, scratch, dynamic) keep a copy
+// of each level in system memory, allocated at the level's first lock;
+// UnlockRect uploads the locked rectangle of that level. Managed and default
+// pool textures have a GL texture; system-memory and scratch ones do not
+// and cannot be set on the device.
+#pragma once
+
+#include "DeviceChild.h"
+#include "FormatTable.h"
+#include "Surface9.h"
+
+#include <d3d9.h>
+#include <epoxy/gl.h>
+
+#include <memory>
+#include <vector>
+
+class Texture9 : public IDirect3DTexture9, public DeviceChild {
+public:
+    static HRESULT create(Device9* device, UINT width, UINT height, UINT levels, DWORD usage, D3DFORMAT format,
+                          D3DPOOL pool, Texture9** texture);
+
+    GLuint glName() const { return name; }
+    D3DPOOL pool() const { return memoryPool; }
+    // The system-memory copy of a level, allocated if needed; null when the
+    // texture is not lockable or memory is short.
+    uint8_t* levelMemory(UINT level);
+    UINT levelPitch(UINT level) const;
+    bool isLevelLocked(UINT level) const;
+
+    // IUnknown
+    HRESULT WINAPI QueryInterface(REFIID riid, void** ppvObj) override;
+    ULONG WINAPI AddRef() override;
+    ULONG WINAPI Release() override;
+    // IDirect3DResource9
+    HRESULT WINAPI GetDevice(IDirect3DDevice9** ppDevice) override;
+    DWORD WINAPI SetPriority(DWORD PriorityNew) override;
+    DWORD WINAPI GetPriority() override;
+    void WINAPI PreLoad() override;
+    D3DRESOURCETYPE WINAPI GetType() override;
+    // IDirect3DBaseTexture9
+    DWORD WINAPI SetLOD(DWORD LODNew) override;
+    DWORD WINAPI GetLOD() override;
+    DWORD WINAPI GetLevelCount() override;
+    // IDirect3DTexture9
+    HRESULT WINAPI GetLevelDesc(UINT Level, D3DSURFACE_DESC* pDesc) override;
+    HRESULT WINAPI GetSurfaceLevel(UINT Level, IDirect3DSurface9** ppSurfaceLevel) override;
+    HRESULT WINAPI LockRect(UINT Level, D3DLOCKED_RECT* pLockedRect, const RECT* pRect, DWORD Flags) override;
+    HRESULT WINAPI UnlockRect(UINT Level) override;
+
+private:
+    struct Level {
+        UINT width = 0;
+        UINT height = 0;
+        std::unique_ptr<uint8_t[]> memory;
+        bool locked = false;
+        RECT lockedRect = {};
+        DWORD lockFlags = 0;
+        std::unique_ptr<Surface9> surface;
+    };
+
+    Texture9(Device9* device, const GlFormat& format, DWORD usage, D3DPOOL pool);
+    ~Texture9() override;
+    bool lockable() const;
+    void upload(UINT level, const RECT& rect);
+
+    const GlFormat& glFormat;
+    DWORD usage;
+    D3DPOOL memoryPool;
+    std::vector<Level> levels;
+    UINT reportedLevels = 0;  // 1 for D3DUSAGE_AUTOGENMIPMAP, else levels.size()
+    GLuint name = 0;
+    DWORD lod = 0;
+    DWORD priority = 0;
+};
