@@ -1,0 +1,136 @@
+// The overlay on screen: frames rendered by tarnvale-capture through the GL
+// device must show every label's glyphs texel for pixel from the font sheet
+// (white over the black background) where the label's coordinates put them.
+#include <gtest/gtest.h>
+
+#include "tools/resgen/FixedFont6x12.h"
+
+#include <png.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <regex>
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+const char* const kTool = TARNVALE_BINARY_DIR "/tools/tarnvale-capture";
+
+struct Frame {
+    int width = 0;
+    int height = 0;
+    std::vector<uint8_t> rgb;
+    const uint8_t* pixel(int x, int y) const { return &rgb[(static_cast<size_t>(y) * width + x) * 3]; }
+};
+
+struct Capture {
+    bool ok = false;
+    std::string json;
+    Frame frame;
+};
+
+std::string jsonField(const std::string& json, const std::string& name)
+{
+    const std::regex field("\"" + name + "\":\"((?:[^\"\\\\]|\\\\.)*)\"");
+    std::smatch match;
+    return std::regex_search(json, match, field) ? match[1].str() : std::string();
+}
+
+Capture runCapture(const std::string& arguments)
+{
+    Capture capture;
+    const fs::path dir = fs::temp_directory_path() / ("tarnvale-overlay-" + std::to_string(getpid()));
+    fs::create_directories(dir);
+    const fs::path png = dir / "frame.png", out = dir / "out.txt";
+    const std::string command = std::string("'") + kTool + "' " + arguments + " --out '" + png.string() + "' >'" +
+                                out.string() + "'";
+    const int status = std::system(command.c_str());
+    std::stringstream text;
+    text << std::ifstream(out).rdbuf();
+    capture.json = text.str();
+
+    png_image image = {};
+    image.version = PNG_IMAGE_VERSION;
+    if (WIFEXITED(status) && WEXITSTATUS(status) == 0 && png_image_begin_read_from_file(&image, png.c_str())) {
+        image.format = PNG_FORMAT_RGB;
+        capture.frame.width = static_cast<int>(image.width);
+        capture.frame.height = static_cast<int>(image.height);
+        capture.frame.rgb.resize(PNG_IMAGE_SIZE(image));
+        capture.ok = png_image_finish_read(&image, nullptr, capture.frame.rgb.data(), 0, nullptr) != 0;
+    }
+    fs::remove_all(dir);
+    return capture;
+}
+
+// Checks every pixel of every 7 x 13 cell of a label at screen-space (x, y)
+// on a 1024 x 768 frame: glyph texels white, the rest of the cell black.
+void expectLabel(const Frame& frame, const std::string& text, int x, int y)
+{
+    SCOPED_TRACE("label \"" + text + "\"");
+    ASSERT_EQ(frame.width, 1024);
+    ASSERT_EQ(frame.height, 768);
+    int mismatches = 0;
+    for (size_t i = 0; i < text.size(); ++i) {
+        const int code = static_cast<signed char>(text[i]);
+        const int g = (code >= 32 && code <= 122) ? code - 32 : 0;
+        for (int row = 0; row < 13; ++row) {
+            for (int column = 0; column < 7; ++column) {
+                const bool set = row < 12 && column < 6 && (kFixedFont6x12[g][row] & (0x80 >> column));
+                const int px = x + 512 + 7 * static_cast<int>(i) + column;
+                const int py = 384 - y - 11 + row;
+                const uint8_t* p = frame.pixel(px, py);
+                const bool white = p[0] >= 250 && p[1] >= 250 && p[2] >= 250;
+                const bool black = p[0] <= 5 && p[1] <= 5 && p[2] <= 5;
+                if (set ? !white : !black) {
+                    if (++mismatches <= 5)
+                        ADD_FAILURE() << "character " << i << " '" << text[i] << "' texel (" << column << ", " << row
+                                      << ") at pixel (" << px << ", " << py << ") is (" << int(p[0]) << ", "
+                                      << int(p[1]) << ", " << int(p[2]) << "), expected " << (set ? "white" : "black");
+                }
+            }
+        }
+    }
+    EXPECT_EQ(mismatches, 0);
+}
+
+}  // namespace
+
+// Frame-rate, description and "Debug mode" labels, read from a debug run
+// long enough for the frame rate to have been written once.
+TEST(OverlayPixels, LabelsAreDrawnTexelForPixelWhereTheyStand)
+{
+    ASSERT_TRUE(fs::exists(kTool)) << kTool << " is not built";
+    const Capture capture = runCapture("--frames 60 --frame-time 0.02 --debug");
+    ASSERT_TRUE(capture.ok) << capture.json;
+
+    const std::string fps = jsonField(capture.json, "fps_text");
+    const std::string description = jsonField(capture.json, "device");
+    ASSERT_EQ(fps.rfind("FPS: ", 0), 0u) << capture.json;
+    ASSERT_FALSE(description.empty()) << capture.json;
+
+    expectLabel(capture.frame, fps, 432, 364);
+    expectLabel(capture.frame, description, -502, -374);
+    expectLabel(capture.frame, "Debug mode", -502, 364);
+}
+
+// Without the debug flag the top-left corner stays black, and the software
+// device's description reads as the device set-up names it.
+TEST(OverlayPixels, NoDebugLabelWithoutTheFlag)
+{
+    ASSERT_TRUE(fs::exists(kTool)) << kTool << " is not built";
+    const Capture capture = runCapture("--frames 2");
+    ASSERT_TRUE(capture.ok) << capture.json;
+    expectLabel(capture.frame, std::string(10, ' '), -502, 364);
+    const std::string description = jsonField(capture.json, "device");
+    if (description.rfind("REF", 0) == 0) {
+        EXPECT_EQ(description, "REF, Software Vertex Processing");
+    }
+    expectLabel(capture.frame, description, -502, -374);
+}
