@@ -112,6 +112,8 @@ TEST_F(MessageBox, AutoModeDoesNotBlockWithoutARealDisplay)
         GTEST_SKIP() << "needs the offscreen video driver";
     const char* oldDisplay = std::getenv("DISPLAY");
     const std::string saved = oldDisplay != nullptr ? oldDisplay : "";
+    const char* oldSetting = std::getenv("TARNVALE_MESSAGEBOX");
+    const std::string savedSetting = oldSetting != nullptr ? oldSetting : "";
     setenv("DISPLAY", ":0", 1);
     unsetenv("TARNVALE_MESSAGEBOX");
     testing::internal::CaptureStderr();
@@ -119,7 +121,7 @@ TEST_F(MessageBox, AutoModeDoesNotBlockWithoutARealDisplay)
     EXPECT_EQ(MessageBoxA(window, "text", "Caption", MB_OK), IDOK);
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(2));
     EXPECT_EQ(testing::internal::GetCapturedStderr(), "Caption: text\n");
-    setenv("TARNVALE_MESSAGEBOX", "stderr", 1);
+    if (oldSetting != nullptr) setenv("TARNVALE_MESSAGEBOX", savedSetting.c_str(), 1);
     if (oldDisplay != nullptr)
         setenv("DISPLAY", saved.c_str(), 1);
     else
