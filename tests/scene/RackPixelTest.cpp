@@ -124,9 +124,11 @@ TEST_F(RackPixels, BallsWhereTheCameraPutsThem)
     const float centres[16][2] = {{-400, 355}, {-200, 350}, {0, 350},     {200, 350},   {400, 350}, {-300, 175},
                                   {-100, 175}, {100, 175},  {300, 175},   {-200, 0},    {0, 0},     {200, 0},
                                   {-100, -175}, {100, -175}, {0, -350}, {0, -600}};
+    // The frame is cleared to black; even the 8 ball's ink in ambient light
+    // stays above that.
     for (const auto& c : centres) {
         const Pixel p = project(c[0], c[1]);
-        EXPECT_GT(meanBrightest(frame, p, 3), 40.0) << "no ball drawn at " << p.x << ", " << p.y;
+        EXPECT_GT(meanBrightest(frame, p, 3), 4.0) << "no ball drawn at " << p.x << ", " << p.y;
     }
     EXPECT_EQ(project(0, -600).y, 659);
 
@@ -134,7 +136,7 @@ TEST_F(RackPixels, BallsWhereTheCameraPutsThem)
     // lattice, and beside the rack.
     for (Pixel p : {project(0, -475), project(-200, 233.3f), project(-450, 0), project(300, -350)}) {
         const Rgb c = frame.at(p.x, p.y);
-        EXPECT_LT(c.brightest(), 16) << "background expected at " << p.x << ", " << p.y;
+        EXPECT_LT(c.brightest(), 4) << "background expected at " << p.x << ", " << p.y;
     }
 
     // The white cue ball: lit from the upper right on the side that faces
@@ -156,7 +158,7 @@ TEST_F(RackPixels, DragTurnsTheRackEdgeOnWithDepth)
     const Frame right = capture("--drag 512,384:602,384");
     ASSERT_EQ(right.width, 1024u);
     for (Pixel p : {project(-400, 355), project(400, 350), project(-300, 175), project(300, 175)})
-        EXPECT_LT(right.at(p.x, p.y).brightest(), 16) << "ball left at " << p.x << ", " << p.y;
+        EXPECT_LT(right.at(p.x, p.y).brightest(), 4) << "ball left at " << p.x << ", " << p.y;
     EXPECT_GT(meanBrightest(right, project(0, -600), 3), 40.0);
 
     // Yaw +90: ball 1 (yellow) comes to z = -400, in front of balls 2-5.
