@@ -56,7 +56,6 @@ struct CaptureRun {
     double toolMilliseconds = 0.0;   // since lastFrameEnd (or start)
     double firstPresentToolMs = 0.0; // tool time before the first Present hook
     double startupMs = 0.0;
-    double firstFrameToolMs = 0.0;
     std::vector<double> frameMs;
 };
 
@@ -128,7 +127,6 @@ bool onFrame(Application& application, IDirect3DDevice9*, uint64_t frame, void* 
 
     if (frame == 1) {
         run.startupMs = millisecondsBetween(run.start, now) - run.toolMilliseconds;
-        run.firstFrameToolMs = run.toolMilliseconds;
         run.device = application.deviceDescription();
     } else {
         run.frameMs.push_back(millisecondsBetween(run.lastFrameEnd, now) - run.toolMilliseconds);
@@ -147,11 +145,12 @@ bool onFrame(Application& application, IDirect3DDevice9*, uint64_t frame, void* 
     // Stop after the requested frames, once every scripted message has been
     // posted and taken from the queue: the frame of the loop turn that took
     // the last one has been drawn, so the last frame shows the input.
-    const bool inputHandled = run.nextMessage == options.messages.size() && tvplat::pendingMessageCount() == 0;
+    const bool inputHandled = options.messages.empty() || (run.nextMessage == options.messages.size() &&
+                                                           tvplat::pendingMessageCount() == 0);
     const bool stop = (frame >= options.frames && inputHandled) || frame >= maxRunFrames(options);
 
     run.lastFrameEnd = Clock::now();
-    run.toolMilliseconds = millisecondsBetween(now, run.lastFrameEnd);
+    run.toolMilliseconds = 0.0;
     if (stop)
         run.stoppedByTool = true;
     return !stop;
