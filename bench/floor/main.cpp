@@ -364,11 +364,12 @@ int main(int argc, char** argv)
         return 2;
     }
     if (options.mallopt) {
-        // llvmpipe frees and re-allocates large buffers every frame; with
+        // llvmpipe frees and re-allocates large buffers on every draw; with
         // glibc's default thresholds each one goes back to the kernel and is
-        // faulted in again, page by page. Keep them in the heap.
+        // faulted in again, page by page. Keep them in the heap: the same
+        // settings as the Direct3D 9 layer's.
         mallopt(M_MMAP_THRESHOLD, 32 * 1024 * 1024);
-        mallopt(M_TRIM_THRESHOLD, 256 * 1024 * 1024);
+        mallopt(M_TRIM_THRESHOLD, 64 * 1024 * 1024);
     }
     if (!options.window) setenv("SDL_VIDEODRIVER", "offscreen", 1);
 

@@ -14,6 +14,8 @@
 
 #include <SDL.h>
 
+#include <malloc.h>
+
 #include <algorithm>
 #include <cctype>
 #include <cstdio>
@@ -117,6 +119,23 @@ GLenum stencilOperation(DWORD op)
 
 int lowestBit(uint32_t mask) { return __builtin_ctz(mask); }
 
+// Mesa's software rasteriser allocates its vertex output (more than a
+// megabyte for one of the balls) and frees it again on every draw. With
+// glibc's default thresholds such a block is either mmapped and unmapped or
+// handed back with the top of the heap, and each page of it faults in afresh
+// on the next draw: about two thousand page faults a frame, a third of the
+// frame rate. Blocks below 32 MiB therefore stay in the heap, and up to
+// 64 MiB of free heap top is kept. Set once, before the first context.
+void keepLargeBlocksInHeap()
+{
+    static const bool done = [] {
+        mallopt(M_MMAP_THRESHOLD, 32 * 1024 * 1024);
+        mallopt(M_TRIM_THRESHOLD, 64 * 1024 * 1024);
+        return true;
+    }();
+    (void)done;
+}
+
 void GLAPIENTRY debugMessage(GLenum, GLenum type, GLuint, GLenum severity, GLsizei, const GLchar* message, const void*)
 {
     if (severity == GL_DEBUG_SEVERITY_NOTIFICATION) return;
@@ -162,6 +181,7 @@ HRESULT Device9::create(Direct3D9* direct3d, D3DDEVTYPE type, DWORD, HWND window
     SDL_GL_SetAttribute(SDL_GL_DOUBLEBUFFER, 1);
     SDL_GL_SetAttribute(SDL_GL_CONTEXT_FLAGS, environmentFlag("TARNVALE_GL_DEBUG") ? SDL_GL_CONTEXT_DEBUG_FLAG : 0);
 
+    keepLargeBlocksInHeap();
     SDL_GLContext context = SDL_GL_CreateContext(sdlWindow);
     if (context == nullptr) return D3DERR_NOTAVAILABLE;
     GLint profile = 0;
