@@ -3,6 +3,8 @@
 #include "FileData.h"
 #include "PngImage.h"
 
+#include <tarnvale_d3d9.h>
+
 #include <cstdio>
 #include <cstring>
 #include <memory>
@@ -103,10 +105,13 @@ HRESULT TextureLoader::load(IDirect3DDevice9* device, const unsigned char* data,
     *ppTexture = nullptr;
     PngImage image;
     std::string reason;
+    const int64_t decodeStart = tvd3d9::monotonicNanoseconds();
     PngImage::Status status = image.decode(data, size, reason);
+    tvd3d9::addStartupTime(tvd3d9::StartupStep::ImageDecoding, tvd3d9::monotonicNanoseconds() - decodeStart);
     if (status == PngImage::Status::OutOfMemory) return failWith(name, reason, E_OUTOFMEMORY);
     if (status != PngImage::Status::Ok) return failWith(name, reason, D3DXERR_INVALIDDATA);
 
+    const tvd3d9::StartupTimer timer(tvd3d9::StartupStep::TextureUpload);
     uint32_t width = image.width();
     uint32_t height = image.height();
     IDirect3DTexture9* texture = nullptr;

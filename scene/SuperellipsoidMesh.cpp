@@ -4,6 +4,8 @@
 #include "math/Vector3.h"
 
 #include <algorithm>
+#include <atomic>
+#include <chrono>
 #include <cmath>
 
 namespace {
@@ -12,6 +14,23 @@ constexpr float twoPi = 6.2831855f;
 constexpr float pi = 3.1415927f;
 constexpr float halfPi = 1.5707964f;
 constexpr float inversePi = 0.31830987f;
+std::atomic<int64_t> generationTime{0};
+
+// Adds the time of one generation to generationTime.
+class GenerationTimer {
+public:
+    GenerationTimer() : start(std::chrono::steady_clock::now()) {}
+    ~GenerationTimer()
+    {
+        const auto elapsed = std::chrono::steady_clock::now() - start;
+        generationTime.fetch_add(std::chrono::duration_cast<std::chrono::nanoseconds>(elapsed).count(),
+                                 std::memory_order_relaxed);
+    }
+
+private:
+    std::chrono::steady_clock::time_point start;
+};
+
 // Tolerance of the angle loops: the last row and column are kept although
 // the float accumulator lands a little above its bound.
 constexpr float angleTolerance = 0.0001f;
@@ -71,6 +90,11 @@ float signedPower(float b, float e)
     return -std::pow(-b, e);
 }
 
+int64_t superellipsoidGenerationTime()
+{
+    return generationTime.load(std::memory_order_relaxed);
+}
+
 int32_t superellipsoidTriangleCount(int32_t tessellation)
 {
     if (tessellation <= 0 || tessellation % 4 != 0 || tessellation > maxSuperellipsoidTessellation) return 0;
@@ -80,6 +104,7 @@ int32_t superellipsoidTriangleCount(int32_t tessellation)
 bool generateSuperellipsoid(int32_t tessellation, float radius, float longitudeExponent, float latitudeExponent,
                             std::vector<BallVertex>& vertices)
 {
+    const GenerationTimer timer;
     vertices.clear();
     const int32_t triangles = superellipsoidTriangleCount(tessellation);
     if (triangles == 0) return false;

@@ -26,3 +26,7 @@ int32_t superellipsoidTriangleCount(int32_t tessellation);
 // 2584 on lose the last column to rounding): such a grid would leave a hole.
 bool generateSuperellipsoid(int32_t tessellation, float radius, float longitudeExponent, float latitudeExponent,
                             std::vector<BallVertex>& vertices);
+
+// Time spent in generateSuperellipsoid so far by the whole process, in
+// nanoseconds (for start-up reports).
+int64_t superellipsoidGenerationTime();

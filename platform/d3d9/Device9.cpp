@@ -4,6 +4,7 @@
 #include "FixedFunctionKey.h"
 #include "FormatTable.h"
 #include "PixelShader9.h"
+#include "StartupProfile.h"
 #include "Surface9.h"
 #include "Texture9.h"
 #include "VertexBuffer9.h"
@@ -478,6 +479,7 @@ HRESULT WINAPI Device9::BeginScene()
 {
     if (inScene) return D3DERR_INVALIDCALL;
     inScene = true;
+    markFirstScene();
     return D3D_OK;
 }
 
@@ -720,6 +722,7 @@ HRESULT WINAPI Device9::GetVertexDeclaration(IDirect3DVertexDeclaration9** ppDec
 
 HRESULT WINAPI Device9::CreateVertexShader(const DWORD* pFunction, IDirect3DVertexShader9** ppShader)
 {
+    const tvd3d9::StartupTimer timer(tvd3d9::StartupStep::ShaderCreation);
     if (ppShader == nullptr) return D3DERR_INVALIDCALL;
     *ppShader = nullptr;
     if (pFunction == nullptr) return D3DERR_INVALIDCALL;
@@ -798,6 +801,7 @@ HRESULT WINAPI Device9::GetStreamSource(UINT StreamNumber, IDirect3DVertexBuffer
 
 HRESULT WINAPI Device9::CreatePixelShader(const DWORD* pFunction, IDirect3DPixelShader9** ppShader)
 {
+    const tvd3d9::StartupTimer timer(tvd3d9::StartupStep::ShaderCreation);
     if (ppShader == nullptr) return D3DERR_INVALIDCALL;
     *ppShader = nullptr;
     if (pFunction == nullptr) return D3DERR_INVALIDCALL;

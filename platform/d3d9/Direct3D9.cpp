@@ -3,6 +3,7 @@
 #include "Device9.h"
 #include "FormatTable.h"
 
+#include <tarnvale_d3d9.h>
 #include <tarnvale_platform.h>
 
 #include <SDL.h>
@@ -95,6 +96,7 @@ HRESULT WINAPI Direct3D9::GetAdapterDisplayMode(UINT Adapter, D3DDISPLAYMODE* pM
 HRESULT WINAPI Direct3D9::CreateDevice(UINT Adapter, D3DDEVTYPE DeviceType, HWND hFocusWindow, DWORD BehaviorFlags,
                                        D3DPRESENT_PARAMETERS* pp, IDirect3DDevice9** ppReturnedDeviceInterface)
 {
+    const tvd3d9::StartupTimer timer(tvd3d9::StartupStep::DeviceCreation);
     if (ppReturnedDeviceInterface == nullptr) return D3DERR_INVALIDCALL;
     *ppReturnedDeviceInterface = nullptr;
     if (Adapter != D3DADAPTER_DEFAULT || pp == nullptr) return D3DERR_INVALIDCALL;

@@ -150,6 +150,7 @@ const LinkedProgram* PipelineCache::program(VertexShader9& vertexShader, PixelSh
     if (lastProgram != nullptr && key == lastProgramKey) return lastProgram;
     auto found = programs.find(key);
     if (found == programs.end()) {
+        const tvd3d9::StartupTimer timer(tvd3d9::StartupStep::ProgramLinking);
         LinkedProgram linked;
         linked.vertexSerial = vertexShader.serial();
         linked.pixelSerial = pixelSerial;

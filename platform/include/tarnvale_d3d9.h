@@ -37,6 +37,41 @@ struct DeviceStats {
 // Zeros for a device that is not one of this layer's GL devices.
 DeviceStats deviceStats(IDirect3DDevice9* device);
 
+// ----- Start-up profile ---------------------------------------------------------
+// Time spent in the costly steps of start-up, summed over the process (the
+// steps may run on more than one thread), for tools that report where
+// start-up goes. The layer and the D3DX stand-in add to it where the work is
+// done; readings are cheap and never reset.
+enum class StartupStep {
+    DeviceCreation,     // IDirect3D9::CreateDevice, every attempt
+    ShaderCompilation,  // D3DXCompileShaderFromFileA / D3DXCompileShader: HLSL to SPIR-V
+    ShaderCreation,     // CreateVertexShader / CreatePixelShader: SPIR-V to GLSL
+    ProgramLinking,     // GL shaders compiled and programs linked (at the first draw of a pair)
+    ImageDecoding,      // D3DXCreateTextureFrom*: PNG decoding
+    TextureUpload,      // D3DXCreateTextureFrom*: mip generation, creating and filling the texture
+    Count
+};
+void addStartupTime(StartupStep step, int64_t nanoseconds);
+int64_t startupTime(StartupStep step);
+// CLOCK_MONOTONIC nanoseconds, the clock the profile is read with.
+int64_t monotonicNanoseconds();
+// When the first BeginScene of the process happened (monotonicNanoseconds),
+// 0 before it: where the first frame's drawing starts.
+int64_t firstSceneTime();
+
+// Adds the time from its construction to its destruction to one step.
+class StartupTimer {
+public:
+    explicit StartupTimer(StartupStep timedStep) : step(timedStep), start(monotonicNanoseconds()) {}
+    ~StartupTimer() { addStartupTime(step, monotonicNanoseconds() - start); }
+    StartupTimer(const StartupTimer&) = delete;
+    StartupTimer& operator=(const StartupTimer&) = delete;
+
+private:
+    StartupStep step;
+    int64_t start;
+};
+
 // The GL renderer string of the device's context ("llvmpipe (LLVM ...)");
 // empty for a device that is not one of this layer's GL devices.
 const char* rendererName(IDirect3DDevice9* device);

@@ -8,10 +8,13 @@
 
 #include "app/Application.h"
 #include "app/WinMain.h"
+#include "scene/SuperellipsoidMesh.h"
 #include "text/TextLabel.h"
 
 #include <tarnvale_d3d9.h>
 #include <tarnvale_platform.h>
+
+#include <sys/resource.h>
 
 #include <algorithm>
 #include <chrono>
@@ -53,11 +56,24 @@ struct CaptureRun {
     Clock::time_point windowCreated;
     Clock::time_point firstPresent;
     Clock::time_point lastFrameEnd;
+    Clock::time_point firstFrameEnd;
     double toolMilliseconds = 0.0;   // since lastFrameEnd (or start)
     double firstPresentToolMs = 0.0; // tool time before the first Present hook
     double startupMs = 0.0;
+    double firstFrameToolMs = 0.0;   // tool time within the first frame
     std::vector<double> frameMs;
+
+    // Minor page faults at the end of the first frame and of the last.
+    long faultsAfterFirstFrame = 0;
+    long faultsAtEnd = 0;
 };
+
+long minorFaults()
+{
+    rusage usage = {};
+    getrusage(RUSAGE_SELF, &usage);
+    return usage.ru_minflt;
+}
 
 void postMessagesDue(CaptureRun& run, uint64_t frame)
 {
@@ -126,7 +142,9 @@ bool onFrame(Application& application, IDirect3DDevice9*, uint64_t frame, void* 
     const CaptureOptions& options = *run.options;
 
     if (frame == 1) {
+        run.firstFrameEnd = now;
         run.startupMs = millisecondsBetween(run.start, now) - run.toolMilliseconds;
+        run.firstFrameToolMs = run.toolMilliseconds - run.firstPresentToolMs;
         run.device = application.deviceDescription();
     } else {
         run.frameMs.push_back(millisecondsBetween(run.lastFrameEnd, now) - run.toolMilliseconds);
@@ -151,6 +169,10 @@ bool onFrame(Application& application, IDirect3DDevice9*, uint64_t frame, void* 
 
     run.lastFrameEnd = Clock::now();
     run.toolMilliseconds = 0.0;
+    if (frame == 1)
+        run.faultsAfterFirstFrame = minorFaults();
+    else
+        run.faultsAtEnd = minorFaults();
     if (stop)
         run.stoppedByTool = true;
     return !stop;
@@ -200,17 +222,50 @@ void printSummary(const CaptureRun& run, const char* exitReason)
                                               : 0.5 * (sorted[sorted.size() / 2 - 1] + sorted[sorted.size() / 2]);
     const bool started = run.framesRun > 0;
     const double windowMs = started ? millisecondsBetween(run.start, run.windowCreated) : 0.0;
-    const double toFirstPresentMs =
-        started ? millisecondsBetween(run.windowCreated, run.firstPresent) - run.firstPresentToolMs : 0.0;
-    const double firstPresentMs = started ? run.startupMs - windowMs - toFirstPresentMs : 0.0;
+
+    // Where start-up went: the steps the layers time, the meshes, and the
+    // first frame from its first BeginScene to the end of its Present (GL
+    // programs are linked during it and counted apart). What remains is the
+    // rest of building the components.
+    auto stepMs = [](tvd3d9::StartupStep step) { return static_cast<double>(tvd3d9::startupTime(step)) / 1e6; };
+    const double deviceMs = stepMs(tvd3d9::StartupStep::DeviceCreation);
+    const double compileMs = stepMs(tvd3d9::StartupStep::ShaderCompilation);
+    const double createMs = stepMs(tvd3d9::StartupStep::ShaderCreation);
+    const double linkMs = stepMs(tvd3d9::StartupStep::ProgramLinking);
+    const double decodeMs = stepMs(tvd3d9::StartupStep::ImageDecoding);
+    const double uploadMs = stepMs(tvd3d9::StartupStep::TextureUpload);
+    const double meshMs = static_cast<double>(superellipsoidGenerationTime()) / 1e6;
+    const int64_t firstScene = tvd3d9::firstSceneTime();
+    const int64_t firstFrameEnd =
+        std::chrono::duration_cast<std::chrono::nanoseconds>(run.firstFrameEnd.time_since_epoch()).count();
+    const double firstFrameMs =
+        started && firstScene != 0
+            ? static_cast<double>(firstFrameEnd - firstScene) / 1e6 - run.firstFrameToolMs - linkMs
+            : 0.0;
+    const double otherMs = started ? run.startupMs - windowMs - deviceMs - compileMs - createMs - linkMs - decodeMs -
+                                         uploadMs - meshMs - firstFrameMs
+                                   : 0.0;
+    const uint64_t measuredFrames = run.frameMs.size();
 
     std::string json = "{\"frames\":" + std::to_string(run.framesRun);
     json += ",\"device\":" + jsonString(run.device);
     json += ",\"fps_text\":" + jsonString(run.fpsText);
     json += ",\"startup_ms\":" + jsonNumber(run.startupMs);
-    json += ",\"startup\":{\"window_ms\":" + jsonNumber(windowMs) +
-            ",\"device_components_first_draw_ms\":" + jsonNumber(toFirstPresentMs) +
-            ",\"first_present_ms\":" + jsonNumber(firstPresentMs) + "}";
+    json += ",\"startup\":{\"window_ms\":" + jsonNumber(windowMs) + ",\"device_ms\":" + jsonNumber(deviceMs) +
+            ",\"shader_compile_ms\":" + jsonNumber(compileMs) + ",\"shader_create_ms\":" + jsonNumber(createMs) +
+            ",\"image_decode_ms\":" + jsonNumber(decodeMs) + ",\"texture_upload_ms\":" + jsonNumber(uploadMs) +
+            ",\"mesh_ms\":" + jsonNumber(meshMs) + ",\"program_link_ms\":" + jsonNumber(linkMs) +
+            ",\"first_frame_ms\":" + jsonNumber(firstFrameMs) + ",\"other_ms\":" + jsonNumber(otherMs) + "}";
+    // The end of the first frame on CLOCK_MONOTONIC, for a caller that
+    // measures start-up from the moment it started the process.
+    json += ",\"first_present_clock_ns\":" +
+            std::to_string(started ? firstFrameEnd - static_cast<int64_t>(run.firstFrameToolMs * 1e6) : 0);
+    char faults[32];
+    std::snprintf(faults, sizeof faults, "%.1f",
+                  measuredFrames ? static_cast<double>(run.faultsAtEnd - run.faultsAfterFirstFrame) /
+                                       static_cast<double>(measuredFrames)
+                                 : 0.0);
+    json += ",\"faults_per_frame\":" + std::string(faults);
     json += ",\"frame_ms\":{\"median\":" + jsonNumber(median) + ",\"p95\":" + jsonNumber(percentile(sorted, 0.95)) +
             ",\"max\":" + jsonNumber(sorted.empty() ? 0.0 : sorted.back()) + "}";
     json += ",\"exit\":\"" + std::string(exitReason) + "\"}";
