@@ -16,18 +16,55 @@ std::atomic<long> allocations{0};
 }  // namespace
 
 // Every operator new of the test program goes through here, so a test can
-// count the allocations made between two points.
-void* operator new(std::size_t size)
+// count the allocations made between two points. All the plain forms are
+// replaced together, so each delete matches its new.
+namespace {
+void* countedAllocation(std::size_t size)
 {
     if (countingAllocations.load(std::memory_order_relaxed)) allocations.fetch_add(1, std::memory_order_relaxed);
-    if (void* p = std::malloc(size ? size : 1)) return p;
+    return std::malloc(size ? size : 1);
+}
+}  // namespace
+
+void* operator new(std::size_t size)
+{
+    if (void* p = countedAllocation(size)) return p;
     throw std::bad_alloc();
+}
+void* operator new[](std::size_t size)
+{
+    if (void* p = countedAllocation(size)) return p;
+    throw std::bad_alloc();
+}
+void* operator new(std::size_t size, const std::nothrow_t&) noexcept
+{
+    return countedAllocation(size);
+}
+void* operator new[](std::size_t size, const std::nothrow_t&) noexcept
+{
+    return countedAllocation(size);
 }
 void operator delete(void* p) noexcept
 {
     std::free(p);
 }
+void operator delete[](void* p) noexcept
+{
+    std::free(p);
+}
 void operator delete(void* p, std::size_t) noexcept
+{
+    std::free(p);
+}
+void operator delete[](void* p, std::size_t) noexcept
+{
+    std::free(p);
+}
+void operator delete(void* p, const std::nothrow_t&) noexcept
+{
+    std::free(p);
+}
+void operator delete[](void* p, const std::nothrow_t&) noexcept
 {
     std::free(p);
 }

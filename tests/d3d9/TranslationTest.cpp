@@ -1,0 +1,153 @@
+// The GL-free parts of the shader path: HLSL semantics, the varying table,
+// fixed-function keys and what translation learns about a shader.
+#include "D3d9TestSupport.h"
+
+#include "platform/d3d9/FixedFunctionKey.h"
+#include "platform/d3d9/HlslSemantic.h"
+#include "platform/d3d9/ShaderTranslator.h"
+#include "platform/d3d9/VaryingRegistry.h"
+
+#include <string>
+
+namespace {
+
+TEST(HlslSemantic, NamesMapToDeclarationUsagesWhateverTheirCase)
+{
+    const struct {
+        const char* semantic;
+        BYTE usage;
+        BYTE index;
+    } cases[] = {
+        {"POSITION", D3DDECLUSAGE_POSITION, 0},   {"position0", D3DDECLUSAGE_POSITION, 0},
+        {"SV_Position", D3DDECLUSAGE_POSITION, 0}, {"POSITIONT", D3DDECLUSAGE_POSITIONT, 0},
+        {"texcoord", D3DDECLUSAGE_TEXCOORD, 0},   {"TEXCOORD15", D3DDECLUSAGE_TEXCOORD, 15},
+        {"Color1", D3DDECLUSAGE_COLOR, 1},        {"NORMAL", D3DDECLUSAGE_NORMAL, 0},
+        {"BLENDINDICES2", D3DDECLUSAGE_BLENDINDICES, 2}, {"TANGENT", D3DDECLUSAGE_TANGENT, 0},
+    };
+    for (const auto& c : cases) {
+        BYTE usage = 0xFF, index = 0xFF;
+        ASSERT_TRUE(HlslSemantic::usageOf(c.semantic, usage, index)) << c.semantic;
+        EXPECT_EQ(usage, c.usage) << c.semantic;
+        EXPECT_EQ(index, c.index) << c.semantic;
+    }
+    BYTE usage = 0, index = 0;
+    for (const char* bad : {"", "TEXCOORD16", "BOGUS", "POSITIONX", "COLOR0000", "7"})
+        EXPECT_FALSE(HlslSemantic::usageOf(bad, usage, index)) << bad;
+
+    EXPECT_EQ(HlslSemantic::normalize("texcoord"), "TEXCOORD0");
+    EXPECT_EQ(HlslSemantic::normalize("TEXCOORD0"), "TEXCOORD0");
+    EXPECT_EQ(HlslSemantic::normalize("color1"), "COLOR1");
+    EXPECT_EQ(HlslSemantic::normalize(""), "");
+}
+
+TEST(VaryingRegistry, OneSemanticOneLocationUntilTheTableIsFull)
+{
+    VaryingRegistry registry(12);
+    EXPECT_EQ(registry.locationOf("TEXCOORD0"), 0);
+    EXPECT_EQ(registry.locationOf("TEXCOORD7"), 7);
+    EXPECT_EQ(registry.locationOf("COLOR0"), VaryingRegistry::color0);
+    EXPECT_EQ(registry.locationOf("COLOR1"), VaryingRegistry::color1);
+    const int fog = registry.locationOf("FOG0");
+    EXPECT_EQ(fog, 10);
+    EXPECT_EQ(registry.locationOf("NORMAL0"), 11);
+    EXPECT_EQ(registry.locationOf("FOG0"), fog);
+    EXPECT_EQ(registry.locationOf("TANGENT0"), -1);
+    EXPECT_EQ(registry.locationOf("NORMAL0"), 11);
+}
+
+TEST(FixedFunctionKey, OnlyStatesThatReachTheResultSplitTheCache)
+{
+    DWORD states[StateRules::stageCount][StateRules::stageStateCount];
+    for (DWORD s = 0; s < StateRules::stageCount; ++s) StateRules::defaultStageStates(s, states[s]);
+    const FixedFunctionKey defaults = FixedFunctionKey::fromStates(states);
+    EXPECT_EQ(defaults.activeStages(), 1);
+
+    // Stages after the first disabled one do not count.
+    states[2][D3DTSS_COLORARG1] = D3DTA_DIFFUSE;
+    states[3][D3DTSS_COLOROP] = D3DTOP_ADD;
+    EXPECT_TRUE(FixedFunctionKey::fromStates(states) == defaults);
+    // Nor does a stage constant no argument reads.
+    states[0][D3DTSS_CONSTANT] = 0x12345678;
+    EXPECT_TRUE(FixedFunctionKey::fromStates(states) == defaults);
+    states[0][D3DTSS_COLORARG2] = D3DTA_CONSTANT;
+    const FixedFunctionKey readsConstant = FixedFunctionKey::fromStates(states);
+    EXPECT_FALSE(readsConstant == defaults);
+    states[0][D3DTSS_CONSTANT] = 0x87654321;
+    EXPECT_FALSE(FixedFunctionKey::fromStates(states) == readsConstant);
+
+    // Enabling stage 1 makes stage 1's states count.
+    states[1][D3DTSS_COLOROP] = D3DTOP_MODULATE;
+    const FixedFunctionKey twoStages = FixedFunctionKey::fromStates(states);
+    EXPECT_EQ(twoStages.activeStages(), 2);  // stage 2 is disabled: stage 3 still does not count
+    EXPECT_NE(FixedFunctionKeyHash()(twoStages), FixedFunctionKeyHash()(defaults));
+}
+
+std::vector<uint32_t> spirv(const char* source, const char* profile)
+{
+    ID3DXBuffer* code = d3d9test::compile(source, profile);
+    if (code == nullptr) return {};
+    const uint32_t* words = static_cast<const uint32_t*>(code->GetBufferPointer());
+    std::vector<uint32_t> module(words, words + code->GetBufferSize() / 4);
+    code->Release();
+    std::string error;
+    EXPECT_EQ(ShaderTranslator::moduleLength(module.data(), error), module.size() - 1) << error;
+    module.pop_back();  // the end token
+    return module;
+}
+
+TEST(ShaderTranslator, LearnsInputsConstantsAndSamplersOfAVertexShader)
+{
+    const std::vector<uint32_t> module = spirv(R"(
+        float4x4 wvp : register(c8);
+        float4 light : register(c12);
+        sampler2D heights : register(s3);
+        struct Output { float4 position : POSITION; float2 uv : TEXCOORD0; float4 shade : COLOR0; };
+        Output main(float3 p : POSITION, float3 n : NORMAL, float2 uv : TEXCOORD0)
+        {
+            Output o;
+            o.position = mul(float4(p, 1.0), wvp) + tex2Dlod(heights, float4(uv, 0, 0));
+            o.uv = uv;
+            o.shade = light * dot(n, n);
+            return o;
+        }
+    )", "vs_3_0");
+    ASSERT_FALSE(module.empty());
+    VaryingRegistry registry;
+    TranslatedShader shader;
+    std::string error;
+    ASSERT_TRUE(ShaderTranslator::translate(module.data(), module.size(), true, registry, shader, error)) << error;
+    ASSERT_EQ(shader.inputs.size(), 3u);
+    EXPECT_EQ(shader.inputs[0].usage, D3DDECLUSAGE_POSITION);
+    EXPECT_EQ(shader.inputs[1].usage, D3DDECLUSAGE_NORMAL);
+    EXPECT_EQ(shader.inputs[2].usage, D3DDECLUSAGE_TEXCOORD);
+    for (size_t i = 0; i < shader.inputs.size(); ++i) EXPECT_EQ(shader.inputs[i].location, static_cast<int>(i));
+    EXPECT_EQ(shader.constantBytes, 13u * 16u);  // c0..c12
+    EXPECT_EQ(shader.samplerMask, 1u << 3);
+    EXPECT_EQ(shader.varyingMask, (1u << 0) | (1u << VaryingRegistry::color0));
+    // The clip position moves by half a pixel after the shader's own code.
+    EXPECT_NE(shader.glsl.find("tv_pixelShift"), std::string::npos);
+
+    // The same code is no pixel shader.
+    EXPECT_FALSE(ShaderTranslator::translate(module.data(), module.size(), false, registry, shader, error));
+    EXPECT_NE(error.find("pixel shader"), std::string::npos);
+}
+
+TEST(ShaderTranslator, PixelInputsTakeTheLocationsOfTheirSemantics)
+{
+    const std::vector<uint32_t> module = spirv(R"(
+        float4 k : register(c2);
+        float4 main(float4 c : COLOR1, float3 t : TEXCOORD5) : COLOR { return c * k + float4(t, 0); }
+    )", "ps_2_0");
+    ASSERT_FALSE(module.empty());
+    VaryingRegistry registry;
+    TranslatedShader shader;
+    std::string error;
+    ASSERT_TRUE(ShaderTranslator::translate(module.data(), module.size(), false, registry, shader, error)) << error;
+    EXPECT_EQ(shader.varyingMask, (1u << VaryingRegistry::color1) | (1u << 5));
+    EXPECT_EQ(shader.constantBytes, 3u * 16u);
+    ASSERT_EQ(shader.pixelInputs.size(), 2u);
+    for (const ShaderPixelInput& input : shader.pixelInputs)
+        EXPECT_EQ(input.components, input.location == 5 ? 3 : 4);
+}
+
+}  // namespace
