@@ -185,6 +185,22 @@ TEST_F(CreateDeviceTest, HalNeedsHardwareAndTheEnvironmentCanTakeDevicesAway)
     EXPECT_EQ(reference, nullptr);
 }
 
+TEST_F(CreateDeviceTest, ADeviceOutlivingItsWindowIsLostNotBroken)
+{
+    const HWND doomed = createWindow(32, 32);
+    D3DPRESENT_PARAMETERS p = windowedParameters(doomed);
+    IDirect3DDevice9* device = createDevice(d3d, doomed, p);
+    ASSERT_NE(device, nullptr);
+    IDirect3DTexture9* texture = nullptr;
+    ASSERT_EQ(device->CreateTexture(4, 4, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, &texture, nullptr), D3D_OK);
+    DestroyWindow(doomed);
+    EXPECT_EQ(device->TestCooperativeLevel(), D3DERR_DEVICELOST);
+    EXPECT_EQ(device->Clear(0, nullptr, D3DCLEAR_TARGET, 0, 1.0f, 0), D3DERR_DEVICELOST);
+    EXPECT_EQ(device->Present(nullptr, nullptr, nullptr, nullptr), D3DERR_DEVICELOST);
+    EXPECT_EQ(texture->Release(), 0u);
+    EXPECT_EQ(device->Release(), 0u);
+}
+
 // ---------------------------------------------------------------------------
 // Reference counts.
 
