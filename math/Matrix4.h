@@ -8,8 +8,11 @@
 // operator* and copy changes the matrix itself.
 class Matrix4 {
 public:
-    // The identity.
-    Matrix4();
+    // The identity. Inline, so that a product or copy that overwrites it
+    // costs nothing for it.
+    Matrix4() : m{{1.0f, 0.0f, 0.0f, 0.0f}, {0.0f, 1.0f, 0.0f, 0.0f}, {0.0f, 0.0f, 1.0f, 0.0f}, {0.0f, 0.0f, 0.0f, 1.0f}}
+    {
+    }
 
     // Transposes in place; returns a copy of the new contents.
     Matrix4 transpose();
