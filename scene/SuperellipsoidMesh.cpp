@@ -42,26 +42,38 @@ float unitAsin(float value)
     return std::asin(std::clamp(value, -1.0f, 1.0f));
 }
 
-// Appends one row of n grid points at latitude phi. `lowerHalf` picks the
-// sign of the u formula, so that each hemisphere carries the whole image,
-// projected along z and seen unmirrored from its own side. Returns false
-// when the longitude loop does not give exactly n points.
-bool appendRow(std::vector<BallVertex>& grid, int32_t n, float step, float thetaBound, float phi, float radius,
-               float longitudeExponent, float latitudeExponent, bool lowerHalf)
+// The longitude terms S(cos theta) and S(sin theta) of the n columns. Every
+// row walks theta the same way (from -pi, by `step`, up to the bound), so the
+// terms are the same in every row and are computed once. Returns false when
+// the loop does not give exactly n columns.
+bool columnTerms(int32_t n, float step, float thetaBound, float longitudeExponent, std::vector<float>& cosineTerms,
+                 std::vector<float>& sineTerms)
 {
-    const size_t rowStart = grid.size();
-    int32_t columns = 0;
+    cosineTerms.reserve(static_cast<size_t>(n));
+    sineTerms.reserve(static_cast<size_t>(n));
     for (float theta = -pi; isLessOrNearlyEqual(theta, thetaBound, angleTolerance); theta += step) {
-        if (columns == n) return false;  // the accumulator drifted: one point too many
-        const float cosTheta = std::cos(theta);
-        const float sinTheta = std::sin(theta);
-        const float cosPhi = std::cos(phi);
-        const float sinPhi = std::sin(phi);
+        if (cosineTerms.size() == static_cast<size_t>(n)) return false;  // the accumulator drifted: one point too many
+        cosineTerms.push_back(signedPower(std::cos(theta), longitudeExponent));
+        sineTerms.push_back(signedPower(std::sin(theta), longitudeExponent));
+    }
+    return cosineTerms.size() == static_cast<size_t>(n);
+}
 
+// Appends one row of n grid points at latitude phi, from the column terms
+// and the row's own latitude terms. `lowerHalf` picks the sign of the u
+// formula, so that each hemisphere carries the whole image, projected along z
+// and seen unmirrored from its own side.
+void appendRow(std::vector<BallVertex>& grid, const std::vector<float>& cosineTerms, const std::vector<float>& sineTerms,
+               float phi, float radius, float latitudeExponent, bool lowerHalf)
+{
+    const float cosPhiTerm = signedPower(std::cos(phi), latitudeExponent);
+    const float z = radius * signedPower(std::sin(phi), latitudeExponent);
+    const size_t n = cosineTerms.size();
+    for (size_t j = 0; j < n; ++j) {
         BallVertex point;
-        point.x = radius * signedPower(cosTheta, longitudeExponent) * signedPower(cosPhi, latitudeExponent);
-        point.y = radius * signedPower(sinTheta, longitudeExponent) * signedPower(cosPhi, latitudeExponent);
-        point.z = radius * signedPower(sinPhi, latitudeExponent);
+        point.x = radius * cosineTerms[j] * cosPhiTerm;
+        point.y = radius * sineTerms[j] * cosPhiTerm;
+        point.z = z;
 
         // The normal is the direction of the position, not the analytic
         // normal of the surface (the two agree on a sphere).
@@ -75,9 +87,7 @@ bool appendRow(std::vector<BallVertex>& grid, int32_t n, float step, float theta
         point.v = 0.5f + unitAsin(normal.y) * inversePi;
 
         grid.push_back(point);
-        ++columns;
     }
-    return grid.size() - rowStart == static_cast<size_t>(n);
 }
 
 }  // namespace
@@ -118,22 +128,23 @@ bool generateSuperellipsoid(int32_t tessellation, float radius, float longitudeE
 
     const float step = twoPi / static_cast<float>(n);
     const float thetaBound = pi - step;
+    std::vector<float> cosineTerms;
+    std::vector<float> sineTerms;
+    if (!columnTerms(n, step, thetaBound, longitudeExponent, cosineTerms, sineTerms)) return false;
 
     // Two passes over the latitude, each ending or starting at the equator.
     // The row count of each pass is checked: a loop that drifted by a row
     // would leave the triangulation below pointing at missing grid points.
     int32_t lowerRows = 0;
     for (float phi = -halfPi; isLessOrNearlyEqual(phi, 0.0f, angleTolerance); phi += step) {
-        if (lowerRows == rowsPerHalf ||
-            !appendRow(grid, n, step, thetaBound, phi, radius, longitudeExponent, latitudeExponent, true))
-            return false;
+        if (lowerRows == rowsPerHalf) return false;
+        appendRow(grid, cosineTerms, sineTerms, phi, radius, latitudeExponent, true);
         ++lowerRows;
     }
     int32_t upperRows = 0;
     for (float phi = 0.0f; isLessOrNearlyEqual(phi, halfPi, angleTolerance); phi += step) {
-        if (upperRows == rowsPerHalf ||
-            !appendRow(grid, n, step, thetaBound, phi, radius, longitudeExponent, latitudeExponent, false))
-            return false;
+        if (upperRows == rowsPerHalf) return false;
+        appendRow(grid, cosineTerms, sineTerms, phi, radius, latitudeExponent, false);
         ++upperRows;
     }
     if (lowerRows != rowsPerHalf || upperRows != rowsPerHalf) return false;
