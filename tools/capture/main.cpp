@@ -66,6 +66,9 @@ struct CaptureRun {
     // Minor page faults at the end of the first frame and of the last.
     long faultsAfterFirstFrame = 0;
     long faultsAtEnd = 0;
+    // The layer's counters at the same two moments.
+    tvd3d9::DeviceStats statsAfterFirstFrame = {};
+    tvd3d9::DeviceStats statsAtEnd = {};
 };
 
 long minorFaults()
@@ -135,7 +138,7 @@ void onPresent(IDirect3DDevice9* device, void* user)
     run.toolMilliseconds += millisecondsBetween(begin, Clock::now());
 }
 
-bool onFrame(Application& application, IDirect3DDevice9*, uint64_t frame, void* user)
+bool onFrame(Application& application, IDirect3DDevice9* device, uint64_t frame, void* user)
 {
     CaptureRun& run = *static_cast<CaptureRun*>(user);
     const Clock::time_point now = Clock::now();
@@ -169,10 +172,13 @@ bool onFrame(Application& application, IDirect3DDevice9*, uint64_t frame, void* 
 
     run.lastFrameEnd = Clock::now();
     run.toolMilliseconds = 0.0;
-    if (frame == 1)
+    if (frame == 1) {
         run.faultsAfterFirstFrame = minorFaults();
-    else
+        run.statsAfterFirstFrame = tvd3d9::deviceStats(device);
+    } else {
         run.faultsAtEnd = minorFaults();
+        run.statsAtEnd = tvd3d9::deviceStats(device);
+    }
     if (stop)
         run.stoppedByTool = true;
     return !stop;
@@ -266,6 +272,20 @@ void printSummary(const CaptureRun& run, const char* exitReason)
                                        static_cast<double>(measuredFrames)
                                  : 0.0);
     json += ",\"faults_per_frame\":" + std::string(faults);
+    // What a steady frame asks of GL, from the layer's counters.
+    auto perFrame = [&](uint64_t atEnd, uint64_t afterFirst) {
+        char text[32];
+        std::snprintf(text, sizeof text, "%.1f",
+                      measuredFrames ? static_cast<double>(atEnd - afterFirst) / static_cast<double>(measuredFrames) : 0.0);
+        return std::string(text);
+    };
+    const tvd3d9::DeviceStats& a = run.statsAfterFirstFrame;
+    const tvd3d9::DeviceStats& b = run.statsAtEnd;
+    json += ",\"gl_per_frame\":{\"calls\":" + perFrame(b.glCalls, a.glCalls) +
+            ",\"state_calls\":" + perFrame(b.glStateCalls, a.glStateCalls) +
+            ",\"draws\":" + perFrame(b.drawCalls, a.drawCalls) +
+            ",\"program_binds\":" + perFrame(b.programBinds, a.programBinds) +
+            ",\"constant_bytes\":" + perFrame(b.constantUploadBytes, a.constantUploadBytes) + "}";
     json += ",\"frame_ms\":{\"median\":" + jsonNumber(median) + ",\"p95\":" + jsonNumber(percentile(sorted, 0.95)) +
             ",\"max\":" + jsonNumber(sorted.empty() ? 0.0 : sorted.back()) + "}";
     json += ",\"exit\":\"" + std::string(exitReason) + "\"}";
