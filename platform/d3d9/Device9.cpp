@@ -183,14 +183,23 @@ HRESULT Device9::create(Direct3D9* direct3d, D3DDEVTYPE type, DWORD, HWND window
     SDL_GL_SetAttribute(SDL_GL_CONTEXT_FLAGS, environmentFlag("TARNVALE_GL_DEBUG") ? SDL_GL_CONTEXT_DEBUG_FLAG : 0);
 
     keepLargeBlocksInHeap();
-    SDL_GLContext context = SDL_GL_CreateContext(sdlWindow);
+    // A context an earlier HAL attempt made on this window serves again.
+    SDL_GLContext context = static_cast<SDL_GLContext>(direct3d->takeSpareContext(window, sdlWindow));
+    if (context != nullptr && SDL_GL_MakeCurrent(sdlWindow, context) != 0) {
+        SDL_GL_DeleteContext(context);
+        context = nullptr;
+    }
+    if (context == nullptr) context = SDL_GL_CreateContext(sdlWindow);
     if (context == nullptr) return D3DERR_NOTAVAILABLE;
     GLint profile = 0;
     if (epoxy_is_desktop_gl()) glGetIntegerv(GL_CONTEXT_PROFILE_MASK, &profile);
     const char* renderer = reinterpret_cast<const char*>(glGetString(GL_RENDERER));
     const bool usable = epoxy_is_desktop_gl() && epoxy_gl_version() >= 45 && (profile & GL_CONTEXT_CORE_PROFILE_BIT);
     if (!usable || (type == D3DDEVTYPE_HAL && isSoftwareRenderer(renderer))) {
-        SDL_GL_DeleteContext(context);
+        if (usable)
+            direct3d->keepSpareContext(context, window, sdlWindow);
+        else
+            SDL_GL_DeleteContext(context);
         return D3DERR_NOTAVAILABLE;
     }
 
