@@ -101,7 +101,20 @@ uint8_t* Texture9::levelMemory(UINT level)
 {
     if (level >= levels.size() || !lockable()) return nullptr;
     Level& l = levels[level];
-    if (!l.memory) l.memory.reset(new (std::nothrow) uint8_t[size_t{l.width} * l.height * glFormat.bytesPerPixel]());
+    if (l.memory) return l.memory.get();
+    const size_t bytes = size_t{l.width} * l.height * glFormat.bytesPerPixel;
+    if (l.uploaded) {
+        // The copy was dropped after an upload: read the level back.
+        if (name == 0 || !owner()->makeCurrent()) return nullptr;
+        l.memory.reset(new (std::nothrow) uint8_t[bytes]);
+        if (!l.memory) return nullptr;
+        glGetTextureSubImage(name, static_cast<GLint>(level), 0, 0, 0, static_cast<GLsizei>(l.width),
+                             static_cast<GLsizei>(l.height), 1, glFormat.pixelFormat, glFormat.pixelType,
+                             static_cast<GLsizei>(bytes), l.memory.get());
+        owner()->tracker().countCall();
+    } else {
+        l.memory.reset(new (std::nothrow) uint8_t[bytes]());
+    }
     return l.memory.get();
 }
 
@@ -115,9 +128,9 @@ bool Texture9::isLevelLocked(UINT level) const
     return level < levels.size() && levels[level].locked;
 }
 
-void Texture9::upload(UINT level, const RECT& rect)
+bool Texture9::upload(UINT level, const RECT& rect)
 {
-    if (name == 0 || !owner()->makeCurrent()) return;
+    if (name == 0 || !owner()->makeCurrent()) return false;
     Level& l = levels[level];
     const UINT pitch = levelPitch(level);
     const uint8_t* first =
@@ -130,6 +143,7 @@ void Texture9::upload(UINT level, const RECT& rect)
         glGenerateTextureMipmap(name);
         owner()->tracker().countCall();
     }
+    return true;
 }
 
 HRESULT WINAPI Texture9::QueryInterface(REFIID riid, void** ppvObj)
@@ -253,6 +267,11 @@ HRESULT WINAPI Texture9::UnlockRect(UINT Level)
     if (Level >= reportedLevels || !levels[Level].locked) return D3DERR_INVALIDCALL;
     struct Level& l = levels[Level];
     l.locked = false;
-    if (!(l.lockFlags & D3DLOCK_READONLY)) upload(Level, l.lockedRect);
+    if (!(l.lockFlags & D3DLOCK_READONLY) && upload(Level, l.lockedRect)) {
+        l.uploaded = true;
+        // GL has the level now: a large managed one lets go of its copy.
+        if (memoryPool == D3DPOOL_MANAGED && size_t{l.width} * l.height * glFormat.bytesPerPixel >= copyKeptBelow)
+            l.memory.reset();
+    }
     return D3D_OK;
 }

@@ -5,6 +5,10 @@
 // UnlockRect uploads the locked rectangle of that level. Managed and default
 // pool textures have a GL texture; system-memory and scratch ones do not
 // and cannot be set on the device.
+//
+// A managed texture's large levels (an image loaded once) drop their copy
+// after the upload, so the image is not held twice; a later lock reads the
+// level back from GL.
 #pragma once
 
 #include "DeviceChild.h"
@@ -24,9 +28,12 @@ public:
 
     GLuint glName() const { return name; }
     D3DPOOL pool() const { return memoryPool; }
-    // The system-memory copy of a level, allocated if needed; null when the
-    // texture is not lockable or memory is short.
+    // The system-memory copy of a level, made if needed (from GL when the
+    // level was uploaded and its copy dropped, else zeros); null when the
+    // texture is not lockable, memory is short or GL cannot be reached.
     uint8_t* levelMemory(UINT level);
+    // Managed levels of this size and more drop their copy after an upload.
+    static constexpr size_t copyKeptBelow = 64 * 1024;
     UINT levelPitch(UINT level) const;
     bool isLevelLocked(UINT level) const;
 
@@ -55,6 +62,7 @@ private:
         UINT width = 0;
         UINT height = 0;
         std::unique_ptr<uint8_t[]> memory;
+        bool uploaded = false;  // GL holds contents written by an upload
         bool locked = false;
         RECT lockedRect = {};
         DWORD lockFlags = 0;
@@ -64,7 +72,9 @@ private:
     Texture9(Device9* device, const GlFormat& format, DWORD usage, D3DPOOL pool);
     ~Texture9() override;
     bool lockable() const;
-    void upload(UINT level, const RECT& rect);
+    // Sends the rectangle of a level's copy to GL; false when GL cannot be
+    // reached (or the texture has no GL side).
+    bool upload(UINT level, const RECT& rect);
 
     const GlFormat& glFormat;
     DWORD usage;

@@ -2,6 +2,7 @@
 
 #include "Device9.h"
 
+#include <cstring>
 #include <new>
 
 VertexBuffer9::VertexBuffer9(Device9* device, UINT bytes, DWORD bufferUsage, DWORD bufferFvf, D3DPOOL bufferPool)
@@ -21,22 +22,37 @@ HRESULT VertexBuffer9::create(Device9* device, UINT length, DWORD usage, DWORD f
     if (length == 0 || pool > D3DPOOL_SYSTEMMEM) return D3DERR_INVALIDCALL;
     if ((usage & D3DUSAGE_DYNAMIC) && pool == D3DPOOL_MANAGED) return D3DERR_INVALIDCALL;
     if (length > maxLength) return D3DERR_OUTOFVIDEOMEMORY;
-    std::unique_ptr<uint8_t[]> memory(new (std::nothrow) uint8_t[length]());
-    if (!memory) return E_OUTOFMEMORY;
     if (!device->makeCurrent()) return D3DERR_DEVICELOST;
 
     VertexBuffer9* created = new VertexBuffer9(device, length, usage, fvf, pool);
-    created->memory = std::move(memory);
     while (glGetError() != GL_NO_ERROR) {
     }
+    // Zeros, written by GL itself: defined contents, and no copy to send.
     glCreateBuffers(1, &created->name);
-    glNamedBufferStorage(created->name, static_cast<GLsizeiptr>(length), created->memory.get(), GL_DYNAMIC_STORAGE_BIT);
+    glNamedBufferStorage(created->name, static_cast<GLsizeiptr>(length), nullptr, GL_DYNAMIC_STORAGE_BIT);
+    glClearNamedBufferData(created->name, GL_R8, GL_RED, GL_UNSIGNED_BYTE, nullptr);
     if (glGetError() != GL_NO_ERROR) {
         created->Release();
         return D3DERR_OUTOFVIDEOMEMORY;
     }
     *buffer = created;
     return D3D_OK;
+}
+
+bool VertexBuffer9::makeCopy()
+{
+    if (memory) return true;
+    std::unique_ptr<uint8_t[]> copy(new (std::nothrow) uint8_t[length]);
+    if (!copy) return false;
+    if (glHoldsZeros) {
+        std::memset(copy.get(), 0, length);
+    } else {
+        if (!owner()->makeCurrent()) return false;
+        glGetNamedBufferSubData(name, 0, static_cast<GLsizeiptr>(length), copy.get());
+        owner()->tracker().countCall();
+    }
+    memory = std::move(copy);
+    return true;
 }
 
 HRESULT WINAPI VertexBuffer9::QueryInterface(REFIID riid, void** ppvObj)
@@ -97,6 +113,7 @@ HRESULT WINAPI VertexBuffer9::Lock(UINT OffsetToLock, UINT SizeToLock, void** pp
     if (OffsetToLock > length) return D3DERR_INVALIDCALL;
     const UINT size = SizeToLock == 0 ? length - OffsetToLock : SizeToLock;
     if (size > length - OffsetToLock) return D3DERR_INVALIDCALL;
+    if (!makeCopy()) return owner()->makeCurrent() ? E_OUTOFMEMORY : D3DERR_DEVICELOST;
     if (!(Flags & D3DLOCK_READONLY) && size > 0) {
         if (dirtyLow >= dirtyHigh) {
             dirtyLow = OffsetToLock;
@@ -115,12 +132,17 @@ HRESULT WINAPI VertexBuffer9::Unlock()
 {
     if (lockCount == 0) return D3DERR_INVALIDCALL;
     if (--lockCount > 0 || dirtyLow >= dirtyHigh) return D3D_OK;
+    bool uploaded = false;
     if (owner()->makeCurrent()) {
         glNamedBufferSubData(name, static_cast<GLintptr>(dirtyLow), static_cast<GLsizeiptr>(dirtyHigh - dirtyLow),
                              memory.get() + dirtyLow);
         owner()->tracker().countCall();
+        glHoldsZeros = false;
+        uploaded = true;
     }
     dirtyLow = dirtyHigh = 0;
+    // GL has it all now: a large static buffer lets go of its copy.
+    if (uploaded && length >= copyKeptBelow && !(usage & D3DUSAGE_DYNAMIC)) memory.reset();
     return D3D_OK;
 }
 

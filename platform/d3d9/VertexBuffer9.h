@@ -2,6 +2,12 @@
 // returns. Unlock uploads the bytes written under the locks (the union of
 // the locked ranges; read-only locks upload nothing). Locks nest, as on
 // Direct3D 9: the upload happens when the last Unlock balances the first Lock.
+//
+// The copy exists only while it is needed. A new buffer is zeros in GL and
+// has none; the first Lock makes it (zeros). A large static buffer -- a mesh,
+// filled once -- drops it after its upload, so its vertices are not held
+// twice; a later Lock reads them back from GL. Small and dynamic buffers,
+// which are locked again and again, keep theirs.
 #pragma once
 
 #include "DeviceChild.h"
@@ -14,6 +20,8 @@
 class VertexBuffer9 : public IDirect3DVertexBuffer9, public DeviceChild {
 public:
     static constexpr UINT maxLength = 1u << 30;
+    // Static buffers of this size and more drop their copy after an upload.
+    static constexpr UINT copyKeptBelow = 64 * 1024;
 
     static HRESULT create(Device9* device, UINT length, DWORD usage, DWORD fvf, D3DPOOL pool,
                           VertexBuffer9** buffer);
@@ -39,6 +47,9 @@ public:
 private:
     VertexBuffer9(Device9* device, UINT length, DWORD usage, DWORD fvf, D3DPOOL pool);
     ~VertexBuffer9() override;
+    // Makes the system-memory copy with the buffer's contents; false when
+    // memory is short or GL cannot be reached.
+    bool makeCopy();
 
     UINT length;
     DWORD usage;
@@ -46,7 +57,8 @@ private:
     D3DPOOL pool;
     DWORD priority = 0;
     GLuint name = 0;
-    std::unique_ptr<uint8_t[]> memory;
+    std::unique_ptr<uint8_t[]> memory;  // the copy; null while GL alone holds the contents
+    bool glHoldsZeros = true;            // nothing uploaded yet: GL's contents are all zero
     UINT lockCount = 0;
     UINT dirtyLow = 0;   // bytes written under the current locks: [dirtyLow, dirtyHigh)
     UINT dirtyHigh = 0;
