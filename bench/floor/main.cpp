@@ -439,13 +439,18 @@ int main(int argc, char** argv)
     glVertexArrayAttribFormat(textArray, 1, 2, GL_FLOAT, GL_FALSE, 12);
 
     // The sampler the rack sets (linear, mirrored in u, no mip filter), which
-    // the overlay inherits from the previous frame.
+    // the overlay inherits from the previous frame; the first frame's overlay
+    // has the default one (point sampling, no mip filter, repeat) instead.
     GLuint sampler = 0;
     glCreateSamplers(1, &sampler);
     glSamplerParameteri(sampler, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
     glSamplerParameteri(sampler, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
     glSamplerParameteri(sampler, GL_TEXTURE_WRAP_S, GL_MIRRORED_REPEAT);
-    glBindSampler(0, sampler);
+    GLuint firstSampler = 0;
+    glCreateSamplers(1, &firstSampler);
+    glSamplerParameteri(firstSampler, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
+    glSamplerParameteri(firstSampler, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
+    glBindSampler(0, firstSampler);
 
     // Random orientations as the rack makes them, from a fixed seed.
     Matrix4 world[ballCount];
@@ -526,6 +531,7 @@ int main(int argc, char** argv)
 
         glUseProgram(ballProgram);
         glBindVertexArray(ballArray);
+        if (frame == 1) glBindSampler(0, sampler);
         for (int i = 0; i < ballCount; ++i) {
             const Matrix4 worldView = world[i] * view;
             const Matrix4 worldViewProjection = worldView * projection;
@@ -573,6 +579,7 @@ int main(int argc, char** argv)
     glDeleteVertexArrays(1, &ballArray);
     glDeleteVertexArrays(1, &textArray);
     glDeleteSamplers(1, &sampler);
+    glDeleteSamplers(1, &firstSampler);
     glDeleteProgram(ballProgram);
     glDeleteProgram(textProgram);
     SDL_GL_DeleteContext(context);
