@@ -83,6 +83,24 @@ bool readPixels(PngReader& reader, unsigned char* pixels, size_t stride)
     return true;
 }
 
+// libpng allocates a buffer of the length a chunk header declares before it
+// reads the chunk (a tEXt chunk of "2 GiB" costs a 2 GiB allocation), so a
+// few hundred bytes could make it ask for gigabytes. No chunk can be longer
+// than what is left of the file: such a file is truncated, and is refused
+// before libpng sees it. A header cut short is left for libpng to report.
+bool chunksFitInFile(const unsigned char* data, size_t size)
+{
+    size_t at = 8;  // after the signature
+    while (size - at >= 8) {
+        const uint32_t length = (uint32_t{data[at]} << 24) | (uint32_t{data[at + 1]} << 16) |
+                                (uint32_t{data[at + 2]} << 8) | data[at + 3];
+        if (size_t{length} + 12 > size - at) return false;  // length, type, data and CRC
+        if (std::memcmp(data + at + 4, "IEND", 4) == 0) return true;
+        at += size_t{length} + 12;
+    }
+    return true;
+}
+
 }  // namespace
 
 PngImage::Status PngImage::decode(const unsigned char* data, size_t size, std::string& reason)
@@ -96,6 +114,10 @@ PngImage::Status PngImage::decode(const unsigned char* data, size_t size, std::s
             reason = "not a PNG file (it holds JPEG data; only PNG images can be loaded)";
         else
             reason = "not a PNG file";
+        return Status::InvalidData;
+    }
+    if (!chunksFitInFile(data, size)) {
+        reason = "file is truncated";
         return Status::InvalidData;
     }
 
