@@ -2,12 +2,10 @@
 
 #include "D3DXBuffer.h"
 #include "FileData.h"
+#include "GlslangServer.h"
 #include "SpirvInterface.h"
 
-#include <glslang/MachineIndependent/localintermediate.h>
-#include <glslang/Public/ResourceLimits.h>
 #include <glslang/Public/ShaderLang.h>
-#include <glslang/SPIRV/GlslangToSpv.h>
 
 #include <cctype>
 #include <cstdio>
@@ -16,20 +14,6 @@
 #include <memory>
 
 namespace {
-
-// glslang's process-wide tables are built once, on first use, and torn down
-// when the process exits.
-class GlslangProcess {
-public:
-    GlslangProcess() { glslang::InitializeProcess(); }
-    ~GlslangProcess() { glslang::FinalizeProcess(); }
-};
-
-void initialiseGlslangOnce()
-{
-    static GlslangProcess process;
-    (void)process;
-}
 
 // The Direct3D 9 profiles, and the stage each one compiles for.
 bool stageOfProfile(const char* profile, EShLanguage& stage)
@@ -296,48 +280,34 @@ HRESULT HlslCompiler::compile(const char* source, size_t length, const std::stri
     if (!buildPreamble(defines, flags, preamble, preambleError))
         return fail(messages, sourceName, preambleError, D3DERR_INVALIDCALL);
 
-    initialiseGlslangOnce();
-
-    const EShMessages rules = static_cast<EShMessages>(EShMsgSpvRules | EShMsgVulkanRules | EShMsgReadHlsl |
-                                                       EShMsgHlslOffsets | EShMsgHlslDX9Compatible);
-    glslang::TShader shader(stage);
-    const char* strings[] = {source};
-    const int lengths[] = {static_cast<int>(length)};
-    const char* names[] = {sourceName.c_str()};
-    shader.setStringsWithLengthsAndNames(strings, lengths, names, 1);
-    shader.setPreamble(preamble.c_str());
-    shader.setEntryPoint(entryPoint);
-    shader.setEnvInput(glslang::EShSourceHlsl, stage, glslang::EShClientVulkan, 100);
-    shader.setEnvClient(glslang::EShClientVulkan, glslang::EShTargetVulkan_1_0);
-    shader.setEnvTarget(glslang::EShTargetSpv, glslang::EShTargetSpv_1_0);
-    shader.setEnvTargetHlslFunctionality1();
-
+    GlslangJob job;
+    job.stage = stage;
+    job.sourceName = sourceName;
+    job.preamble = preamble;
+    job.entryPoint = entryPoint;
+    job.source = source;
+    job.length = length;
     Includer includer(include, sourceName);
-    bool parsed = shader.parse(GetDefaultResources(), 100, false, rules, includer);
-    messages += formatLog(shader.getInfoLog(), sourceName);
-    if (!parsed) {
+    GlslangOutput out;
+    std::string serverFailure;
+    // A source that crashes glslang fails to compile like any other bad one.
+    if (!GlslangServer::compile(job, includer, out, serverFailure))
+        return fail(messages, sourceName, serverFailure, E_FAIL);
+
+    messages += formatLog(out.parseLog, sourceName);
+    if (out.step == GlslangOutput::ParseFailed) {
         if (messages.empty()) messages = sourceName + ": error: compilation failed\n";
         return E_FAIL;
     }
-    if (shader.getIntermediate()->getNumEntryPoints() < 1)
+    if (out.step == GlslangOutput::NoEntryPoint)
         return fail(messages, sourceName, std::string("entry point '") + entryPoint + "' not found", E_FAIL);
-
-    glslang::TProgram program;
-    program.addShader(&shader);
-    bool linked = program.link(rules);
-    messages += formatLog(program.getInfoLog(), sourceName);
-    if (!linked) return E_FAIL;
-
-    std::vector<unsigned int> spirv;
-    spv::SpvBuildLogger logger;
-    glslang::SpvOptions options;
-    options.disableOptimizer = false;  // runs the HLSL legalisation passes
-    glslang::GlslangToSpv(*program.getIntermediate(stage), spirv, &logger, &options);
-    std::string spvMessages = logger.getAllMessages();
-    if (spirv.empty()) {
+    messages += formatLog(out.linkLog, sourceName);
+    if (out.step == GlslangOutput::LinkFailed) return E_FAIL;
+    if (out.step == GlslangOutput::NoCode || out.spirv.empty()) {
         return fail(messages, sourceName,
-                    "code generation failed" + (spvMessages.empty() ? std::string() : ": " + spvMessages), E_FAIL);
+                    "code generation failed" + (out.codeLog.empty() ? std::string() : ": " + out.codeLog), E_FAIL);
     }
+    std::vector<unsigned int>& spirv = out.spirv;
 
     std::string interfaceError = SpirvInterface::adjust(
         spirv, stage == EShLangVertex ? SpirvInterface::Stage::Vertex : SpirvInterface::Stage::Fragment);

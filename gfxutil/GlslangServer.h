@@ -1,0 +1,51 @@
+// Runs glslang in a separate process. glslang's HLSL front end dereferences
+// null pointers on some malformed sources (a global redeclared with another
+// type, a parameter qualifier at the very end of the text, ...). In a
+// process of its own such a crash, or a compile that never ends, becomes a
+// failed compile with a message instead of taking the program down.
+//
+// The server process is forked on the first compile and serves every later
+// one, so its tables of built-in functions are built once and one fork
+// serves the whole run; after a crash the next compile starts a new one.
+// It reads no files: every #include comes back to the caller's includer in
+// this process. When no process can be started, glslang runs here.
+#pragma once
+
+#include <glslang/Public/ShaderLang.h>
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+// One compile: the source and what glslang needs to know about it.
+struct GlslangJob {
+    EShLanguage stage = EShLangVertex;
+    std::string sourceName;  // for messages, and the including file of top-level #includes
+    std::string preamble;    // text compiled ahead of the source (macros, pragmas)
+    std::string entryPoint;
+    const char* source = nullptr;
+    size_t length = 0;
+};
+
+// What glslang made of it: how far it got, its messages, the module.
+struct GlslangOutput {
+    enum Step : uint32_t { ParseFailed, NoEntryPoint, LinkFailed, NoCode, Done };
+    uint32_t step = ParseFailed;
+    std::string parseLog;  // glslang's info logs, unformatted
+    std::string linkLog;
+    std::string codeLog;
+    std::vector<unsigned int> spirv;
+};
+
+class GlslangServer {
+public:
+    // A compile taking longer than this is stopped (and its server with it).
+    static constexpr int timeLimitSeconds = 60;
+
+    // Compiles `job`. Returns false with `failure` set (one line) when the
+    // server crashed, was stopped or could not be reached; otherwise
+    // `output` says how the compile went.
+    static bool compile(const GlslangJob& job, glslang::TShader::Includer& includer, GlslangOutput& output,
+                        std::string& failure);
+};
