@@ -26,3 +26,15 @@ test: build
 
 clean:
 	rm -rf $(BUILD_DIR)
+
+# libFuzzer targets (image loading, shader compilation, label text), built
+# with clang in a build folder of their own and run FUZZ_SECONDS each.
+FUZZ_BUILD_DIR ?= build-fuzz
+FUZZ_SECONDS ?= 60
+.PHONY: fuzz
+fuzz: deps
+	@command -v clang++ >/dev/null || { echo "make fuzz: needs clang with libFuzzer (Debian: clang libclang-rt-14-dev)" >&2; exit 1; }
+	@CC=clang CXX=clang++ cmake -S . -B $(FUZZ_BUILD_DIR) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTARNVALE_FUZZ=ON \
+		-DTARNVALE_BUILD_TESTS=OFF -DTARNVALE_BUILD_TOOLS=OFF >/dev/null
+	@cmake --build $(FUZZ_BUILD_DIR) --target tarnvale_fuzzers -j $(JOBS)
+	@fuzz/run-fuzzers $(FUZZ_BUILD_DIR) $(FUZZ_SECONDS)
