@@ -13,6 +13,7 @@ namespace {
 // on them could overflow.
 const uint64_t maxFrames = 100000000;
 const double maxFrameTimeSeconds = 3600.0;
+const uint32_t maxMouseMoves = 1000000;
 
 template <typename T>
 bool parseInteger(std::string_view text, T& value)
@@ -65,14 +66,17 @@ uint64_t maxRunFrames(const CaptureOptions& options)
     uint64_t last = options.frames;
     if (!options.messages.empty())
         last = std::max(last, options.messages.back().afterFrame);
-    return last + extraFramesForInput;
+    // The loop takes one message a frame: a queue of M messages needs up to
+    // M frames to drain.
+    return last + options.messages.size() + extraFramesForInput;
 }
 
 const char* captureUsage()
 {
     return "usage: tarnvale-capture [--frames N] [--seed S] [--frame-time SECONDS] [--real-clock]\n"
-           "                        [--drag X0,Y0:X1,Y1[@FRAME]] [--key VK[@FRAME]] [--window]\n"
-           "                        [--debug] [--out PATH.png] [--every K] [--help]\n"
+           "                        [--drag X0,Y0:X1,Y1[@FRAME]] [--mouse-moves N[@FRAME]]\n"
+           "                        [--key VK[@FRAME]] [--window] [--debug] [--out PATH.png]\n"
+           "                        [--every K] [--help]\n"
            "\n"
            "Runs Tarnvale headless (or in a window with --window) and prints a one-line JSON summary.\n"
            "  --frames N          run N frames (default 3); scripted input still queued after N\n"
@@ -83,6 +87,9 @@ const char* captureUsage()
            "  --real-clock        use the real clock instead of the scripted one\n"
            "  --drag X0,Y0:X1,Y1  left-button drag in client pixels, posted after frame FRAME\n"
            "                      (default 0: before the first frame)\n"
+           "  --mouse-moves N     left-button press at the client centre, N moves with the button\n"
+           "                      held (round a circle of radius 100) and the release, all queued\n"
+           "                      at once after frame FRAME; the loop takes one message a frame\n"
            "  --key VK            key press with that virtual-key code (27 = Esc quits)\n"
            "  --window            show a real window instead of rendering offscreen\n"
            "  --debug             run with the application's debug mode on\n"
@@ -183,6 +190,24 @@ bool parseCaptureOptions(int argc, const char* const* argv, CaptureOptions& opti
             options.messages.push_back({frame, WM_LBUTTONDOWN, MK_LBUTTON, pointParam(x0, y0)});
             options.messages.push_back({frame, WM_MOUSEMOVE, MK_LBUTTON, pointParam(x1, y1)});
             options.messages.push_back({frame, WM_LBUTTONUP, 0, pointParam(x1, y1)});
+        } else if (name == "--mouse-moves") {
+            if (!needValue())
+                return false;
+            std::string_view spec;
+            uint64_t frame = 0;
+            uint32_t count = 0;
+            if (!splitFrame(value, spec, frame) || !parseInteger(spec, count) || count < 1 || count > maxMouseMoves)
+                return bad("N[@FRAME] with N from 1 to 1000000");
+            const int32_t centreX = 512, centreY = 384;
+            options.messages.push_back({frame, WM_LBUTTONDOWN, MK_LBUTTON, pointParam(centreX, centreY)});
+            int32_t x = centreX, y = centreY;
+            for (uint32_t move = 0; move < count; ++move) {
+                const double angle = static_cast<double>(move) * (3.14159265358979323846 / 180.0);
+                x = centreX + static_cast<int32_t>(std::lround(100.0 * std::cos(angle)));
+                y = centreY + static_cast<int32_t>(std::lround(100.0 * std::sin(angle)));
+                options.messages.push_back({frame, WM_MOUSEMOVE, MK_LBUTTON, pointParam(x, y)});
+            }
+            options.messages.push_back({frame, WM_LBUTTONUP, 0, pointParam(x, y)});
         } else if (name == "--key") {
             if (!needValue())
                 return false;
