@@ -867,6 +867,7 @@ HRESULT WINAPI Device9::DrawPrimitive(D3DPRIMITIVETYPE PrimitiveType, UINT Start
     if (!applyProgram()) return D3DERR_INVALIDCALL;
     if (!applyVertexInput(StartVertex, static_cast<UINT>(vertices))) return D3DERR_INVALIDCALL;
     applyRenderStates();
+    refreshRingBindings();
     applyViewportAndInternals();
     applyTextures();
     applyConstants(vertexConstants, program->vertexConstantBytes, 0);
@@ -1067,6 +1068,20 @@ void Device9::applyTextures()
         }
         glState.bindSampler(unit, unitSamplers[unit]);
     }
+}
+
+// Ranges of the constant ring stay bound while their values do not change,
+// but the ring writes over a segment again once it comes round to it. Once
+// the ring has moved on, everything bound from it is uploaded afresh at the
+// next draw, into the current segment, long before the ring can come back to
+// the old one (that takes several segments' worth of uploads).
+void Device9::refreshRingBindings()
+{
+    if (ring.segmentMoves() == ringMovesSeen) return;
+    ringMovesSeen = ring.segmentMoves();
+    dirtyGroups |= StateRules::InternalGroup;
+    vertexConstants.boundRegisters = 0;
+    pixelConstants.boundRegisters = 0;
 }
 
 void Device9::applyConstants(ConstantFile& file, UINT neededBytes, int binding)

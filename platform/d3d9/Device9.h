@@ -157,6 +157,7 @@ private:
     void applyViewportAndInternals();
     void applyTextures();
     void applyConstants(ConstantFile& file, UINT neededBytes, int binding);
+    void refreshRingBindings();
 
     ULONG references = 1;
     Direct3D9* direct3d;
@@ -175,6 +176,7 @@ private:
     VaryingRegistry varyingRegistry;
     PipelineCache cache;
     UniformRing ring;
+    uint64_t ringMovesSeen = 0;
     SwapChain9 chain;
 
     // Direct3D state.

@@ -48,6 +48,7 @@ uint8_t* UniformRing::allocate(size_t bytes, GLintptr& offset)
         fences[segment] = glFenceSync(GL_SYNC_GPU_COMMANDS_COMPLETE, 0);
         tracker->countCall();
         segment = (segment + 1) % segmentCount;
+        ++moves;
         if (GLsync fence = fences[segment]) {
             while (glClientWaitSync(fence, GL_SYNC_FLUSH_COMMANDS_BIT, 1000000000ull) == GL_TIMEOUT_EXPIRED) {
             }

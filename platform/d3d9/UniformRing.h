@@ -32,6 +32,10 @@ public:
     uint8_t* allocate(size_t bytes, GLintptr& offset);
 
     GLuint buffer() const { return name; }
+    // Counts the moves to the next segment. Memory of a segment is written
+    // again once the ring comes round to it, so a range bound before the
+    // last move must be uploaded afresh before that can happen.
+    uint64_t segmentMoves() const { return moves; }
 
 private:
     GlStateTracker* tracker = nullptr;
@@ -40,5 +44,6 @@ private:
     size_t alignment = 256;
     size_t position = 0;
     size_t segment = 0;
+    uint64_t moves = 0;
     GLsync fences[segmentCount] = {};
 };

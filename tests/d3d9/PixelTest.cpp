@@ -64,6 +64,57 @@ TEST_F(PixelTest, TexelsMapOneToOneOntoPixelsAtWholePixelCoordinates)
     texture->Release();
 }
 
+// Constants live in ring memory that is written again once the ring comes
+// round. A range bound long ago and never changed since (here the pixel-
+// centre shift, set up by the first draw) must survive thousands of uploads.
+TEST_F(PixelTest, RangesBoundLongAgoSurviveTheConstantRingComingRound)
+{
+    IDirect3DPixelShader9* shader = pixelShader(device, colorPixelShader);
+    ASSERT_NE(shader, nullptr);
+    device->SetPixelShader(shader);
+    const std::vector<Vertex> vertices = quad(10 - 0.5f, 20 - 0.5f, 14 - 0.5f, 24 - 0.5f, 0.5f, 0xFFFFFFFF);
+    IDirect3DVertexBuffer9* buffer =
+        makeBuffer(vertices.data(), static_cast<UINT>(vertices.size() * sizeof(Vertex)));
+    ASSERT_NE(buffer, nullptr);
+    device->SetStreamSource(0, buffer, 0, sizeof(Vertex));
+
+    // Frames of draws whose constants change every time and put the quad far
+    // off screen: more uploads than the ring holds, nothing drawn.
+    clear();
+    for (int frame = 0; frame < 100; ++frame) {
+        ASSERT_EQ(device->BeginScene(), D3D_OK);
+        for (int i = 0; i < 200; ++i) {
+            const float offScreen[4] = {200.0f + static_cast<float>(i % 2), -200.0f, -1.0f, 1.0f};
+            device->SetVertexShaderConstantF(0, offScreen, 1);
+            // Two programs in turn, as the overlay and the balls are drawn.
+            device->SetPixelShader(i % 2 ? nullptr : shader);
+            ASSERT_EQ(device->DrawPrimitive(D3DPT_TRIANGLELIST, 0, 2), D3D_OK);
+        }
+        ASSERT_EQ(device->EndScene(), D3D_OK);
+        if (frame < 99) {
+            ASSERT_EQ(device->Present(nullptr, nullptr, nullptr, nullptr), D3D_OK);
+        }
+    }
+
+    setScreenConstants();
+    device->SetPixelShader(shader);
+    ASSERT_EQ(device->BeginScene(), D3D_OK);
+    ASSERT_EQ(device->DrawPrimitive(D3DPT_TRIANGLELIST, 0, 2), D3D_OK);
+    ASSERT_EQ(device->EndScene(), D3D_OK);
+    const Image image = readBackBuffer(device);
+    for (UINT y = 0; y < 4; ++y)
+        for (UINT x = 0; x < 4; ++x)
+            EXPECT_EQ(image.at(10 + x, 20 + y), 0xFFFFFFFFu) << x << "," << y << " " << hex(image.at(10 + x, 20 + y));
+    EXPECT_EQ(image.at(9, 20), 0xFF000000u);
+    EXPECT_EQ(image.at(14, 23), 0xFF000000u);
+    EXPECT_EQ(image.at(10, 24), 0xFF000000u);
+
+    device->SetStreamSource(0, nullptr, 0, 0);
+    device->SetPixelShader(nullptr);
+    buffer->Release();
+    shader->Release();
+}
+
 TEST_F(PixelTest, CullModeCountsWindingAsSeenOnScreen)
 {
     IDirect3DPixelShader9* shader = pixelShader(device, colorPixelShader);
