@@ -7,6 +7,8 @@
 
 #include <glslang/Public/ShaderLang.h>
 
+#include <tarnvale_d3d9.h>
+
 #include <cctype>
 #include <cstdio>
 #include <cstring>
@@ -356,6 +358,7 @@ HRESULT WINAPI D3DXCompileShaderFromFileA(LPCSTR pSrcFile, const D3DXMACRO* pDef
                                           LPD3DXBUFFER* ppShader, LPD3DXBUFFER* ppErrorMsgs,
                                           LPD3DXCONSTANTTABLE* ppConstantTable)
 {
+    const tvd3d9::StartupTimer timer(tvd3d9::StartupStep::ShaderCompilation);
     clearOutputs(ppShader, ppErrorMsgs, ppConstantTable);
     std::vector<uint32_t> code;
     std::string messages;
@@ -380,6 +383,7 @@ HRESULT WINAPI D3DXCompileShader(LPCSTR pSrcData, UINT SrcDataLen, const D3DXMAC
                                  LPCSTR pFunctionName, LPCSTR pProfile, DWORD Flags, LPD3DXBUFFER* ppShader,
                                  LPD3DXBUFFER* ppErrorMsgs, LPD3DXCONSTANTTABLE* ppConstantTable)
 {
+    const tvd3d9::StartupTimer timer(tvd3d9::StartupStep::ShaderCompilation);
     clearOutputs(ppShader, ppErrorMsgs, ppConstantTable);
     std::vector<uint32_t> code;
     std::string messages;
