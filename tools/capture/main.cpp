@@ -63,8 +63,11 @@ struct CaptureRun {
     double firstFrameToolMs = 0.0;   // tool time within the first frame
     std::vector<double> frameMs;
 
-    // Minor page faults at the end of the first frame and of the last.
+    // Minor page faults at the end of the first frame, of the middle one
+    // (the second half of the run is past the warm-up) and of the last.
     long faultsAfterFirstFrame = 0;
+    long faultsAtMiddle = 0;
+    uint64_t middleFrame = 0;
     long faultsAtEnd = 0;
     // The layer's counters at the same two moments.
     tvd3d9::DeviceStats statsAfterFirstFrame = {};
@@ -179,6 +182,10 @@ bool onFrame(Application& application, IDirect3DDevice9* device, uint64_t frame,
         run.faultsAtEnd = minorFaults();
         run.statsAtEnd = tvd3d9::deviceStats(device);
     }
+    if (frame == std::max<uint64_t>(1, options.frames / 2)) {
+        run.faultsAtMiddle = run.faultsAtEnd;
+        run.middleFrame = frame;
+    }
     if (stop)
         run.stoppedByTool = true;
     return !stop;
@@ -266,11 +273,12 @@ void printSummary(const CaptureRun& run, const char* exitReason)
     // measures start-up from the moment it started the process.
     json += ",\"first_present_clock_ns\":" +
             std::to_string(started ? firstFrameEnd - static_cast<int64_t>(run.firstFrameToolMs * 1e6) : 0);
+    // Page faults of a steady frame: over the second half of the run.
     char faults[32];
+    const uint64_t steadyFrames = run.framesRun > run.middleFrame && run.middleFrame > 1 ? run.framesRun - run.middleFrame : 0;
     std::snprintf(faults, sizeof faults, "%.1f",
-                  measuredFrames ? static_cast<double>(run.faultsAtEnd - run.faultsAfterFirstFrame) /
-                                       static_cast<double>(measuredFrames)
-                                 : 0.0);
+                  steadyFrames ? static_cast<double>(run.faultsAtEnd - run.faultsAtMiddle) / static_cast<double>(steadyFrames)
+                               : 0.0);
     json += ",\"faults_per_frame\":" + std::string(faults);
     // What a steady frame asks of GL, from the layer's counters.
     auto perFrame = [&](uint64_t atEnd, uint64_t afterFirst) {
