@@ -7,7 +7,11 @@
 // frame time, start-up time and memory are the least this work can cost on a
 // given driver. bench/run compares tarnvale-capture against it.
 //
-//   tarnvale-floor [--frames N] [--window] [--no-mallopt]
+//   tarnvale-floor [--frames N] [--window] [--no-mallopt] [--indexed]
+//
+// --no-mallopt leaves glibc's allocator thresholds as they are (to show what
+// they cost); --indexed draws each ball from an index list over its distinct
+// vertices instead of the plain list (to show what sharing vertices saves).
 //
 // Runs from the repository root (reads res/*.png). Prints one JSON line on
 // stdout in the shape tarnvale-capture uses for the same figures.
@@ -30,6 +34,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 namespace {
@@ -129,7 +134,27 @@ struct Options {
     uint64_t frames = 300;
     bool window = false;
     bool mallopt = true;
+    bool indexed = false;
 };
+
+// The list as an index list over its distinct vertices (byte-equal ones
+// shared), in the same order.
+void shareVertices(const std::vector<BallVertex>& list, std::vector<BallVertex>& vertices,
+                   std::vector<uint16_t>& indices)
+{
+    vertices.clear();
+    indices.clear();
+    std::unordered_map<std::string, uint16_t> seen;
+    for (const BallVertex& v : list) {
+        const std::string key(reinterpret_cast<const char*>(&v), sizeof v);
+        auto found = seen.find(key);
+        if (found == seen.end()) {
+            found = seen.emplace(key, static_cast<uint16_t>(vertices.size())).first;
+            vertices.push_back(v);
+        }
+        indices.push_back(found->second);
+    }
+}
 
 void fail(const std::string& message)
 {
@@ -336,6 +361,8 @@ bool parseOptions(int argc, char** argv, Options& options)
             options.window = true;
         } else if (arg == "--no-mallopt") {
             options.mallopt = false;
+        } else if (arg == "--indexed") {
+            options.indexed = true;
         } else {
             return false;
         }
@@ -362,7 +389,7 @@ int main(int argc, char** argv)
     const Clock::time_point start = Clock::now();
     Options options;
     if (!parseOptions(argc, argv, options)) {
-        std::fprintf(stderr, "usage: tarnvale-floor [--frames N] [--window] [--no-mallopt]\n");
+        std::fprintf(stderr, "usage: tarnvale-floor [--frames N] [--window] [--no-mallopt] [--indexed]\n");
         return 2;
     }
     if (options.mallopt) {
@@ -408,13 +435,22 @@ int main(int argc, char** argv)
     const Clock::time_point imagesLoaded = Clock::now();
 
     GLuint ballBuffers[ballCount];
+    GLuint indexBuffers[ballCount] = {};
     GLsizei ballVertices = 0;
     std::vector<BallVertex> mesh;
+    std::vector<BallVertex> shared;
+    std::vector<uint16_t> indices;
     for (int i = 0; i < ballCount; ++i) {
         if (!generateSuperellipsoid(64, 100.0f, 1.0f, 1.0f, mesh)) fail("mesh");
+        ballVertices = static_cast<GLsizei>(mesh.size());
+        if (options.indexed) {
+            shareVertices(mesh, shared, indices);
+            mesh.swap(shared);
+            glCreateBuffers(1, &indexBuffers[i]);
+            glNamedBufferStorage(indexBuffers[i], static_cast<GLsizeiptr>(indices.size() * 2), indices.data(), 0);
+        }
         glCreateBuffers(1, &ballBuffers[i]);
         glNamedBufferStorage(ballBuffers[i], static_cast<GLsizeiptr>(mesh.size() * sizeof(BallVertex)), mesh.data(), 0);
-        ballVertices = static_cast<GLsizei>(mesh.size());
     }
     std::vector<BallVertex>().swap(mesh);
     const Clock::time_point meshesBuilt = Clock::now();
@@ -496,7 +532,7 @@ int main(int argc, char** argv)
     frameMs.reserve(options.frames);
     Clock::time_point previous = Clock::now();
     Clock::time_point firstPresent;
-    long faultsAfterFirst = 0;
+    long faultsAtMiddle = 0;  // the second half of the run is past the warm-up
     double fpsElapsed = 0.0;
     int framesCounted = 0;
     char fpsText[20];
@@ -539,7 +575,12 @@ int main(int argc, char** argv)
             glUniformMatrix4fv(1, 1, GL_FALSE, worldViewProjection.data());
             glBindTextureUnit(0, ballTextures[i]);
             glVertexArrayVertexBuffer(ballArray, 0, ballBuffers[i], 0, sizeof(BallVertex));
-            glDrawArrays(GL_TRIANGLES, 0, ballVertices);
+            if (options.indexed) {
+                glVertexArrayElementBuffer(ballArray, indexBuffers[i]);
+                glDrawElements(GL_TRIANGLES, ballVertices, GL_UNSIGNED_SHORT, nullptr);
+            } else {
+                glDrawArrays(GL_TRIANGLES, 0, ballVertices);
+            }
         }
 
         SDL_GL_SwapWindow(window);
@@ -557,21 +598,23 @@ int main(int argc, char** argv)
         }
 
         const Clock::time_point end = Clock::now();
+        if (frame == std::max<uint64_t>(2, options.frames / 2)) faultsAtMiddle = minorFaults();
         if (frame == 1) {
             firstPresent = end;
-            faultsAfterFirst = minorFaults();
         } else {
             frameMs.push_back(milliseconds(end - previous));
         }
         previous = end;
     }
-    const long faults = minorFaults() - faultsAfterFirst;
+    const long faults = minorFaults() - faultsAtMiddle;
     const size_t measured = frameMs.size();
+    const uint64_t steadyFrames = options.frames - std::max<uint64_t>(2, options.frames / 2);
 
     // ----- Teardown.
     for (GLsync fence : fences)
         if (fence) glDeleteSync(fence);
     glDeleteBuffers(ballCount, ballBuffers);
+    if (options.indexed) glDeleteBuffers(ballCount, indexBuffers);
     glDeleteTextures(ballCount, ballTextures);
     glDeleteTextures(1, &sheet);
     for (Label* label : {&fpsLabel, &descriptionLabel})
@@ -607,7 +650,7 @@ int main(int argc, char** argv)
                 static_cast<long long>(std::chrono::duration_cast<std::chrono::nanoseconds>(
                                            firstPresent.time_since_epoch()).count()),
                 median, p95, sorted.empty() ? 0.0 : sorted.back(),
-                measured ? static_cast<double>(faults) / static_cast<double>(measured) : 0.0,
+                steadyFrames ? static_cast<double>(faults) / static_cast<double>(steadyFrames) : 0.0,
                 options.mallopt ? "true" : "false");
     return 0;
 }
