@@ -381,7 +381,7 @@ TEST_F(ShaderFiles, MissingOversizedAndNullInputsFail)
     auto start = std::chrono::steady_clock::now();
     compile(out, huge, "vs_2_0");
     EXPECT_EQ(out.hr, D3DXERR_INVALIDDATA);
-    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(2));
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(30));  // a hang, not a speed test
 
     ID3DXBuffer* code = reinterpret_cast<ID3DXBuffer*>(0x1);
     ::testing::internal::CaptureStderr();
@@ -430,7 +430,7 @@ TEST_F(ShaderFiles, IncludeLoopFailsInsteadOfHanging)
     compileFile(out, path, "vs_2_0");
     EXPECT_TRUE(FAILED(out.hr));
     EXPECT_NE(out.errors.find("#include loop"), std::string::npos) << out.errors;
-    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(10));
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(30));  // a hang, not a speed test
 }
 
 // An include handler of the caller's is asked instead of the file system,
