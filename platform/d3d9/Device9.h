@@ -64,6 +64,7 @@ public:
     VaryingRegistry& varyings() { return varyingRegistry; }
     PipelineCache& pipeline() { return cache; }
     SwapChain9& swapChain() { return chain; }
+    UniformRing& constantRing() { return ring; }
 
     // Called by shaders and declarations as they are destroyed.
     void forgetShader(uint32_t serial);

@@ -107,6 +107,8 @@ void SwapChain9::present()
         }
     }
     ++frame;
+    // The constant ring reuses memory of the frames known to be finished.
+    device->constantRing().frameDone(frame, completedFrames());
 
     chooseTarget();
     bindTarget();

@@ -42,6 +42,10 @@ public:
     // Shows the frame; afterwards the device renders into whichever target
     // fits the window's current size.
     void present();
+    // Frames presented so far, and how many of the first of them are known
+    // to be finished (present waits until at most two are in flight).
+    uint64_t presentedFrames() const { return frame; }
+    uint64_t completedFrames() const { return frame > framesInFlight ? frame - framesInFlight : 0; }
 
     // Copies the back buffer into memory (rows from the top, B, G, R, A
     // bytes per pixel); opaque forces alpha to 255.

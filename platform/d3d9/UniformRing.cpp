@@ -25,10 +25,6 @@ bool UniformRing::create(GlStateTracker& stateTracker)
 
 void UniformRing::destroy(bool deleteGlObjects)
 {
-    for (GLsync& fence : fences) {
-        if (fence && deleteGlObjects) glDeleteSync(fence);
-        fence = nullptr;
-    }
     if (name && deleteGlObjects) {
         if (mapped) glUnmapNamedBuffer(name);
         glDeleteBuffers(1, &name);
@@ -38,23 +34,32 @@ void UniformRing::destroy(bool deleteGlObjects)
     mapped = nullptr;
 }
 
+void UniformRing::frameDone(uint64_t presented, uint64_t completed)
+{
+    framesPresented = presented;
+    if (completed > framesCompleted) framesCompleted = completed;
+}
+
 uint8_t* UniformRing::allocate(size_t bytes, GLintptr& offset)
 {
     size_t start = (position + alignment - 1) / alignment * alignment;
     const size_t segmentEnd = (segment + 1) * segmentBytes;
     if (start + bytes > segmentEnd) {
-        // Leave this segment: fence what was drawn from it, then take the
-        // next one once the GPU is done with what it last held.
-        fences[segment] = glFenceSync(GL_SYNC_GPU_COMMANDS_COMPLETE, 0);
-        tracker->countCall();
+        // Leave this segment, marked with the frame being recorded, and take
+        // the next one once the frame that last wrote to it is finished.
+        neededFrames[segment] = framesPresented + 1;
         segment = (segment + 1) % segmentCount;
         ++moves;
-        if (GLsync fence = fences[segment]) {
+        if (neededFrames[segment] > framesCompleted) {
+            // Come round too soon: wait for everything drawn so far.
+            GLsync fence = glFenceSync(GL_SYNC_GPU_COMMANDS_COMPLETE, 0);
             while (glClientWaitSync(fence, GL_SYNC_FLUSH_COMMANDS_BIT, 1000000000ull) == GL_TIMEOUT_EXPIRED) {
             }
             glDeleteSync(fence);
             tracker->countCall();
-            fences[segment] = nullptr;
+            tracker->countCall();
+            tracker->countCall();
+            framesCompleted = framesPresented;
         }
         start = segment * segmentBytes;
     }
