@@ -44,16 +44,16 @@ bool parsePoint(std::string_view text, int32_t& x, int32_t& y)
     return parseCoordinate(text.substr(0, comma), x) && parseCoordinate(text.substr(comma + 1), y);
 }
 
-// Splits "SPEC[@FRAME]".
-bool splitFrame(std::string_view text, std::string_view& spec, uint64_t& frame)
+// Splits "VALUE[@FRAME]".
+bool splitFrame(std::string_view text, std::string_view& body, uint64_t& frame)
 {
     const size_t at = text.rfind('@');
     frame = 0;
     if (at == std::string_view::npos) {
-        spec = text;
+        body = text;
         return true;
     }
-    spec = text.substr(0, at);
+    body = text.substr(0, at);
     return parseInteger(text.substr(at + 1), frame) && frame <= maxFrames;
 }
 
@@ -179,13 +179,13 @@ bool parseCaptureOptions(int argc, const char* const* argv, CaptureOptions& opti
         } else if (name == "--drag") {
             if (!needValue())
                 return false;
-            std::string_view spec;
+            std::string_view body;
             uint64_t frame = 0;
             int32_t x0, y0, x1, y1;
-            const bool framed = splitFrame(value, spec, frame);
-            const size_t colon = spec.find(':');
-            if (!framed || colon == std::string_view::npos || !parsePoint(spec.substr(0, colon), x0, y0) ||
-                !parsePoint(spec.substr(colon + 1), x1, y1))
+            const bool framed = splitFrame(value, body, frame);
+            const size_t colon = body.find(':');
+            if (!framed || colon == std::string_view::npos || !parsePoint(body.substr(0, colon), x0, y0) ||
+                !parsePoint(body.substr(colon + 1), x1, y1))
                 return bad("X0,Y0:X1,Y1[@FRAME] with coordinates from -32768 to 65535");
             options.messages.push_back({frame, WM_LBUTTONDOWN, MK_LBUTTON, pointParam(x0, y0)});
             options.messages.push_back({frame, WM_MOUSEMOVE, MK_LBUTTON, pointParam(x1, y1)});
@@ -193,10 +193,10 @@ bool parseCaptureOptions(int argc, const char* const* argv, CaptureOptions& opti
         } else if (name == "--mouse-moves") {
             if (!needValue())
                 return false;
-            std::string_view spec;
+            std::string_view body;
             uint64_t frame = 0;
             uint32_t count = 0;
-            if (!splitFrame(value, spec, frame) || !parseInteger(spec, count) || count < 1 || count > maxMouseMoves)
+            if (!splitFrame(value, body, frame) || !parseInteger(body, count) || count < 1 || count > maxMouseMoves)
                 return bad("N[@FRAME] with N from 1 to 1000000");
             const int32_t centreX = 512, centreY = 384;
             options.messages.push_back({frame, WM_LBUTTONDOWN, MK_LBUTTON, pointParam(centreX, centreY)});
@@ -211,10 +211,10 @@ bool parseCaptureOptions(int argc, const char* const* argv, CaptureOptions& opti
         } else if (name == "--key") {
             if (!needValue())
                 return false;
-            std::string_view spec;
+            std::string_view body;
             uint64_t frame = 0;
             uint32_t key = 0;
-            if (!splitFrame(value, spec, frame) || !parseInteger(spec, key) || key < 1 || key > 255)
+            if (!splitFrame(value, body, frame) || !parseInteger(body, key) || key < 1 || key > 255)
                 return bad("VK[@FRAME] with a virtual-key code from 1 to 255");
             // lParam: repeat count 1, as for a single key press.
             options.messages.push_back({frame, WM_KEYDOWN, key, 1});
