@@ -25,7 +25,10 @@ FileData::Status FileData::read(const std::string& path, size_t maxBytes, std::s
 {
     bytes.reset();
     length = 0;
-    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    // O_NONBLOCK: opening a FIFO (or a device) for reading would otherwise
+    // wait for a writer, possibly for ever. Only regular files are read, and
+    // for those the flag changes nothing.
+    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0) {
         int error = errno;
         reason = std::string("cannot open file (") + std::strerror(error) + ")";
