@@ -190,12 +190,23 @@ HRESULT Device9::create(Direct3D9* direct3d, D3DDEVTYPE type, DWORD, HWND window
         context = nullptr;
     }
     if (context == nullptr) context = SDL_GL_CreateContext(sdlWindow);
-    if (context == nullptr) return D3DERR_NOTAVAILABLE;
+    // The last attempt (REF) says why it failed: the program's own report
+    // that no device could be made does not name the cause.
+    if (context == nullptr) {
+        if (type == D3DDEVTYPE_REF)
+            std::fprintf(stderr, "Direct3D 9 layer: no OpenGL 4.5 core context: %s\n", SDL_GetError());
+        return D3DERR_NOTAVAILABLE;
+    }
     GLint profile = 0;
     if (epoxy_is_desktop_gl()) glGetIntegerv(GL_CONTEXT_PROFILE_MASK, &profile);
     const char* renderer = reinterpret_cast<const char*>(glGetString(GL_RENDERER));
     const bool usable = epoxy_is_desktop_gl() && epoxy_gl_version() >= 45 && (profile & GL_CONTEXT_CORE_PROFILE_BIT);
     if (!usable || (type == D3DDEVTYPE_HAL && isSoftwareRenderer(renderer))) {
+        if (!usable && type == D3DDEVTYPE_REF) {
+            const char* version = reinterpret_cast<const char*>(glGetString(GL_VERSION));
+            std::fprintf(stderr, "Direct3D 9 layer: OpenGL 4.5 core is needed; the driver offers %s (%s)\n",
+                         version != nullptr ? version : "no OpenGL version", renderer != nullptr ? renderer : "unknown renderer");
+        }
         if (usable)
             direct3d->keepSpareContext(context, window, sdlWindow);
         else
