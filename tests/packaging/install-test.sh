@@ -1,0 +1,116 @@
+#!/usr/bin/env bash
+# install-test.sh install|package BUILD_DIR
+#
+# install: cmake --install into a scratch prefix.
+# package: cpack builds the .deb, which is unpacked into a scratch root with
+#          dpkg -x, after checking its declared dependencies and contents.
+# Then, from an unrelated working folder: the installed capture tool runs
+# three headless frames and writes a screenshot where the caller asked, and
+# the installed program starts in its data folder and keeps running.
+set -u
+
+mode="$1"
+build="$(cd "$2" && pwd)"
+scratch="$(readlink -f "$(mktemp -d)")"
+trap 'rm -rf "$scratch"' EXIT
+failures=0
+
+fail() {
+    echo "FAIL: $*"
+    failures=$((failures + 1))
+}
+
+case "$mode" in
+install)
+    prefix="$scratch/prefix"
+    if ! cmake --install "$build" --prefix "$prefix" >"$scratch/install.log" 2>&1; then
+        cat "$scratch/install.log"
+        echo "FAIL: cmake --install failed"
+        exit 1
+    fi
+    ;;
+package)
+    if ! (cd "$build" && cpack -G DEB -B "$scratch/out" >"$scratch/cpack.log" 2>&1); then
+        cat "$scratch/cpack.log"
+        echo "FAIL: cpack failed"
+        exit 1
+    fi
+    deb="$(ls "$scratch"/out/tarnvale_*.deb 2>/dev/null | head -n 1)"
+    if [ -z "$deb" ]; then
+        echo "FAIL: no tarnvale_*.deb made"
+        exit 1
+    fi
+    echo "package: $(basename "$deb")"
+    depends="$(dpkg-deb -f "$deb" Depends)"
+    echo "Depends: $depends"
+    for need in libsdl2-2.0-0 libepoxy0 libpng16-16 libstdc++6 libc6 libgl1 libegl1 libgl1-mesa-dri; do
+        case ", $depends," in
+            *", $need"[\ ,]*) ;;
+            *) fail "Depends lacks $need" ;;
+        esac
+    done
+    root="$scratch/root"
+    dpkg -x "$deb" "$root" || { echo "FAIL: dpkg -x"; exit 1; }
+    prefix="$root/usr"
+    ;;
+*)
+    echo "usage: $0 install|package BUILD_DIR" >&2
+    exit 2
+    ;;
+esac
+
+# The layout.
+for file in bin/tarnvale bin/tarnvale-capture libexec/tarnvale/tarnvale libexec/tarnvale/tarnvale-capture; do
+    [ -x "$prefix/$file" ] || fail "$file is missing or not executable"
+done
+for file in superellipsoid.vsh superellipsoid.psh textfont.vsh res/smallfonts128x128.png res/cueball.png \
+            res/1-ball.png res/15-ball.png; do
+    [ -f "$prefix/share/tarnvale/$file" ] || fail "share/tarnvale/$file is missing"
+done
+images="$(ls "$prefix"/share/tarnvale/res/*.png 2>/dev/null | wc -l)"
+[ "$images" -eq 17 ] || fail "share/tarnvale/res holds $images images, expected 17"
+# Nothing of the build or the tests comes along.
+extra="$(cd "$prefix" && find . -type f | grep -Ev '^\./(bin|libexec/tarnvale|share/tarnvale|share/doc/tarnvale)/' || true)"
+[ -z "$extra" ] || fail "unexpected files installed: $extra"
+
+# The capture tool, started from elsewhere through its launcher: a relative
+# --out lands in the caller's folder.
+elsewhere="$scratch/elsewhere"
+mkdir -p "$elsewhere"
+summary="$(cd "$elsewhere" && timeout 120 "$prefix/bin/tarnvale-capture" --frames 3 --out shot.png 2>"$scratch/capture.err")"
+status=$?
+[ "$status" -eq 0 ] || fail "installed tarnvale-capture exited with $status: $(cat "$scratch/capture.err")"
+case "$summary" in
+    *'"frames":3,'*'"exit":"frames"'*) ;;
+    *) fail "unexpected summary: $summary" ;;
+esac
+[ -s "$elsewhere/shot.png" ] || fail "the screenshot did not land in the caller's folder"
+problems="$(grep -v 'resorting to REF' "$scratch/capture.err" | grep -Ei 'cannot|missing|fail|error' || true)"
+[ -z "$problems" ] || fail "the installed run reported a problem: $problems"
+
+# The program itself runs until it is told to quit: it must be running,
+# from the data folder, a few seconds after its launcher started it.
+(cd "$elsewhere" && SDL_VIDEODRIVER=offscreen exec "$prefix/bin/tarnvale" >"$scratch/program.out" 2>&1) &
+pid=$!
+sleep 1
+cwd="$(readlink "/proc/$pid/cwd" 2>/dev/null)"
+exe="$(readlink "/proc/$pid/exe" 2>/dev/null)"
+[ "$cwd" = "$prefix/share/tarnvale" ] || fail "tarnvale runs in '$cwd', expected $prefix/share/tarnvale"
+[ "$exe" = "$prefix/libexec/tarnvale/tarnvale" ] || fail "tarnvale runs '$exe'"
+for _ in 1 2 3 4 5 6 7 8; do
+    kill -0 "$pid" 2>/dev/null || break
+    sleep 1
+done
+if kill -0 "$pid" 2>/dev/null; then
+    kill "$pid"
+    wait "$pid" 2>/dev/null
+else
+    wait "$pid"
+    fail "tarnvale stopped by itself with status $?: $(cat "$scratch/program.out")"
+fi
+
+if [ "$failures" -ne 0 ]; then
+    echo "$failures failure(s)"
+    exit 1
+fi
+echo "$mode: the installed programs run"
