@@ -1,0 +1,67 @@
+// What every bad-input run must show, whatever was broken: it ended by
+// itself, in time, without a signal or a sanitizer report; and the two
+// outcomes the program may have.
+#pragma once
+
+#include "BrokenFiles.h"
+#include "CaptureRun.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace badinput {
+
+// Frames each run draws: enough to show the loop runs, few to stay fast.
+constexpr int frames = 3;
+
+inline std::vector<std::string> captureArguments(const std::vector<std::string>& extra = {})
+{
+    std::vector<std::string> arguments = {"--frames", std::to_string(frames), "--seed", "7"};
+    arguments.insert(arguments.end(), extra.begin(), extra.end());
+    return arguments;
+}
+
+// No crash, no hang, no sanitizer report.
+inline ::testing::AssertionResult endedCleanly(const CaptureRun& run)
+{
+    if (!run.started) return ::testing::AssertionFailure() << "the capture tool could not be started";
+    if (run.timedOut) return ::testing::AssertionFailure() << "hang: " << run.describe();
+    if (run.signal != 0) return ::testing::AssertionFailure() << "crash: " << run.describe();
+    const std::string report = run.sanitizerReport();
+    if (!report.empty()) return ::testing::AssertionFailure() << "sanitizer report:\n" << report;
+    return ::testing::AssertionSuccess();
+}
+
+// The demo ran: exit status 0 after the requested frames.
+inline ::testing::AssertionResult ranAllFrames(const CaptureRun& run)
+{
+    ::testing::AssertionResult clean = endedCleanly(run);
+    if (!clean) return clean;
+    if (run.exitStatus != 0 || run.field("frames") != std::to_string(frames) || run.field("exit") != "frames")
+        return ::testing::AssertionFailure() << "expected " << frames << " frames and exit 0: " << run.describe();
+    return ::testing::AssertionSuccess();
+}
+
+// The start failed in order: status 1, no frame drawn.
+inline ::testing::AssertionResult failedToStart(const CaptureRun& run)
+{
+    ::testing::AssertionResult clean = endedCleanly(run);
+    if (!clean) return clean;
+    if (run.exitStatus != 1 || run.field("exit") != "failed" || run.field("frames") != "0")
+        return ::testing::AssertionFailure() << "expected a failed start (status 1, no frame): " << run.describe();
+    return ::testing::AssertionSuccess();
+}
+
+// A line of stderr names `file` and says something about it.
+inline ::testing::AssertionResult named(const CaptureRun& run, const std::string& file)
+{
+    for (const std::string& line : run.errLinesWith(file)) {
+        const size_t at = line.find(file);
+        if (line.find_first_not_of(" :", at + file.size()) != std::string::npos) return ::testing::AssertionSuccess();
+    }
+    return ::testing::AssertionFailure() << "no message names " << file << "; stderr:\n" << run.err;
+}
+
+}  // namespace badinput

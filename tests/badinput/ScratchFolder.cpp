@@ -1,0 +1,88 @@
+#include "ScratchFolder.h"
+
+#include <unistd.h>
+
+#include <algorithm>
+#include <atomic>
+#include <fstream>
+#include <iterator>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+const fs::path sourceRoot = TARNVALE_SOURCE_DIR;
+
+}  // namespace
+
+ScratchFolder::ScratchFolder(const std::string& label)
+{
+    static std::atomic<int> serial{0};
+    root = fs::temp_directory_path() /
+           ("tarnvale-badinput-" + std::to_string(getpid()) + "-" + std::to_string(serial++) + "-" + label);
+    fs::remove_all(root);
+    fs::create_directories(root / "res");
+    for (const std::string& image : imageFiles()) fs::copy_file(sourceRoot / image, root / image);
+    for (const std::string& shader : shaderFiles()) fs::copy_file(sourceRoot / shader, root / shader);
+}
+
+ScratchFolder::~ScratchFolder()
+{
+    std::error_code ignored;
+    fs::remove_all(root, ignored);
+}
+
+namespace {
+
+std::vector<unsigned char> readBytes(const fs::path& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    return std::vector<unsigned char>(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+}  // namespace
+
+std::vector<unsigned char> ScratchFolder::read(const std::string& relative) const
+{
+    return readBytes(root / relative);
+}
+
+std::vector<unsigned char> ScratchFolder::readOriginal(const std::string& relative)
+{
+    return readBytes(sourceRoot / relative);
+}
+
+bool ScratchFolder::write(const std::string& relative, const std::vector<unsigned char>& bytes) const
+{
+    std::error_code ignored;
+    fs::remove_all(root / relative, ignored);
+    std::ofstream out(root / relative, std::ios::binary | std::ios::trunc);
+    out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    return static_cast<bool>(out);
+}
+
+bool ScratchFolder::write(const std::string& relative, const std::string& text) const
+{
+    return write(relative, std::vector<unsigned char>(text.begin(), text.end()));
+}
+
+void ScratchFolder::remove(const std::string& relative) const
+{
+    std::error_code ignored;
+    fs::remove_all(root / relative, ignored);
+}
+
+std::vector<std::string> ScratchFolder::imageFiles()
+{
+    std::vector<std::string> names;
+    for (const fs::directory_entry& entry : fs::directory_iterator(sourceRoot / "res"))
+        if (entry.path().extension() == ".png") names.push_back("res/" + entry.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+const std::vector<std::string>& ScratchFolder::shaderFiles()
+{
+    static const std::vector<std::string> names = {"superellipsoid.vsh", "superellipsoid.psh", "textfont.vsh"};
+    return names;
+}
