@@ -27,6 +27,22 @@ test: build
 clean:
 	rm -rf $(BUILD_DIR)
 
+# The whole suite again, built with AddressSanitizer (LeakSanitizer included)
+# and UndefinedBehaviorSanitizer: the "asan" preset of CMakePresets.json, in
+# build-asan. The preset's test environment sets the sanitizer options and
+# the leak suppressions; programs the tests start inherit them.
+.PHONY: test-asan
+test-asan: deps
+	@cmake --preset asan >/dev/null
+	@cmake --build --preset asan -j $(JOBS)
+	@ctest --preset asan -j $(JOBS)
+
+# A Debian package of the build: $(BUILD_DIR)/tarnvale_<version>_<arch>.deb
+# (CPack; library dependencies found by dpkg-shlibdeps).
+.PHONY: package
+package: build
+	@cmake --build $(BUILD_DIR) --target package
+
 # libFuzzer targets (image loading, shader compilation, label text), built
 # with clang in a build folder of their own and run FUZZ_SECONDS each.
 FUZZ_BUILD_DIR ?= build-fuzz
