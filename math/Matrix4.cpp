@@ -35,11 +35,15 @@ Matrix4 Matrix4::operator*(const Matrix4& other) const
     const Row b1 = loadRow(other.m[1]);
     const Row b2 = loadRow(other.m[2]);
     const Row b3 = loadRow(other.m[3]);
-    Matrix4 result;
-    for (int i = 0; i < 4; ++i) {
-        const Row r = m[i][0] * b0 + m[i][1] * b1 + m[i][2] * b2 + m[i][3] * b3;
-        std::memcpy(result.m[i], &r, sizeof r);
-    }
+    const Row r0 = m[0][0] * b0 + m[0][1] * b1 + m[0][2] * b2 + m[0][3] * b3;
+    const Row r1 = m[1][0] * b0 + m[1][1] * b1 + m[1][2] * b2 + m[1][3] * b3;
+    const Row r2 = m[2][0] * b0 + m[2][1] * b1 + m[2][2] * b2 + m[2][3] * b3;
+    const Row r3 = m[3][0] * b0 + m[3][1] * b1 + m[3][2] * b2 + m[3][3] * b3;
+    Matrix4 result{Unset{}};
+    std::memcpy(result.m[0], &r0, sizeof r0);
+    std::memcpy(result.m[1], &r1, sizeof r1);
+    std::memcpy(result.m[2], &r2, sizeof r2);
+    std::memcpy(result.m[3], &r3, sizeof r3);
     return result;
 }
 

@@ -41,4 +41,9 @@ public:
     const float* data() const { return &m[0][0]; }
 
     float m[4][4];
+
+private:
+    // Leaves the elements unset, for results that overwrite all of them.
+    struct Unset {};
+    explicit Matrix4(Unset) {}
 };
