@@ -4,6 +4,8 @@
 #include <glslang/Public/ResourceLimits.h>
 #include <glslang/SPIRV/GlslangToSpv.h>
 
+#include <tarnvale_d3dx.h>
+
 #include <poll.h>
 #include <signal.h>
 #include <sys/resource.h>
@@ -82,10 +84,11 @@ GlslangOutput runGlslang(const GlslangJob& job, glslang::TShader::Includer& incl
 // u64 length and the bytes.
 //   to the server:    Job      u32 stage, text name, text preamble, text entry point, text source
 //                     (answer to Include) u64 id (0: not found) [, text header name, text contents]
+//                     WarmUp   (nothing; no answer)
 //   from the server:  Include  u32 system, text header name, text includer name, u64 depth
 //                     Release  u64 id
 //                     Result   u32 step, text parse log, text link log, text code log, text SPIR-V
-enum Message : uint32_t { JobMessage = 1, IncludeMessage = 2, ReleaseMessage = 3, ResultMessage = 4 };
+enum Message : uint32_t { JobMessage = 1, IncludeMessage = 2, ReleaseMessage = 3, ResultMessage = 4, WarmUpMessage = 5 };
 
 // Longest text accepted from the other side (sources are at most 16 MiB).
 constexpr uint64_t maxText = uint64_t{1} << 31;
@@ -232,6 +235,22 @@ bool sendResult(Channel& channel, const GlslangOutput& out)
            channel.putText(reinterpret_cast<const char*>(out.spirv.data()), out.spirv.size() * sizeof(unsigned int));
 }
 
+// Compiles a small shader of its own, so that glslang builds its tables of
+// built-in functions (most of the time the first compile takes) before the
+// program sends its first.
+void warmUp()
+{
+    static const char source[] = "float4 main(float4 p : POSITION) : SV_Position { return p; }";
+    GlslangJob job;
+    job.stage = EShLangVertex;
+    job.sourceName = "warm-up";
+    job.entryPoint = "main";
+    job.source = source;
+    job.length = sizeof source - 1;
+    glslang::TShader::ForbidIncluder includer;
+    runGlslang(job, includer);
+}
+
 [[noreturn]] void serve(int fd)
 {
     // A crash must end this process, not run the handlers the program
@@ -255,7 +274,12 @@ bool sendResult(Channel& channel, const GlslangOutput& out)
         GlslangJob job;
         std::string source;
         // The end of the stream: the program has finished with the server.
-        if (!channel.get(kind) || kind != JobMessage) _exit(0);
+        if (!channel.get(kind)) _exit(0);
+        if (kind == WarmUpMessage) {
+            warmUp();
+            continue;
+        }
+        if (kind != JobMessage) _exit(0);
         if (!channel.get(stage) || stage > EShLangFragment || !channel.getText(job.sourceName) ||
             !channel.getText(job.preamble) || !channel.getText(job.entryPoint) || !channel.getText(source))
             _exit(3);
@@ -355,6 +379,24 @@ bool answerInclude(Channel& channel, glslang::TShader::Includer& includer,
 }
 
 }  // namespace
+
+void GlslangServer::start()
+{
+    std::lock_guard<std::mutex> lock(serverMutex);
+    if (server.pid >= 0 && server.owner == ::getpid()) return;
+    if (server.pid >= 0) {  // a copy of this process: the connection is its parent's
+        ::close(server.fd);
+        server = {};
+    }
+    initialiseGlslangOnce();
+    // Nothing is lost if this fails: the first compile starts a server then.
+    if (startServer()) Channel(server.fd).put(WarmUpMessage);
+}
+
+void tvd3dx::startShaderCompiler()
+{
+    GlslangServer::start();
+}
 
 bool GlslangServer::compile(const GlslangJob& job, glslang::TShader::Includer& includer, GlslangOutput& output,
                             std::string& failure)

@@ -40,6 +40,11 @@ struct GlslangOutput {
 
 class GlslangServer {
 public:
+    // Starts the server now, unless one runs already, and has it build
+    // glslang's tables at once while the caller goes on (tvd3dx::
+    // startShaderCompiler). A server that cannot be started is no failure.
+    static void start();
+
     // A compile taking longer than this is stopped (and its server with it).
     static constexpr int timeLimitSeconds = 60;
 

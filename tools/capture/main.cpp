@@ -12,6 +12,7 @@
 #include "text/TextLabel.h"
 
 #include <tarnvale_d3d9.h>
+#include <tarnvale_d3dx.h>
 #include <tarnvale_platform.h>
 
 #include <sys/resource.h>
@@ -315,6 +316,9 @@ int main(int argc, char** argv)
         std::fputs(captureUsage(), stdout);
         return 0;
     }
+    // As the program's entry point does: the shader compiler gets ready
+    // while the window and the device are made.
+    tvd3dx::startShaderCompiler();
 
     if (!options.window)
         setenv("SDL_VIDEODRIVER", "offscreen", 1);
