@@ -876,7 +876,8 @@ HRESULT WINAPI Device9::DrawPrimitive(D3DPRIMITIVETYPE PrimitiveType, UINT Start
     if (!makeCurrent()) return D3DERR_DEVICELOST;
 
     if (!applyProgram()) return D3DERR_INVALIDCALL;
-    if (!applyVertexInput(StartVertex, static_cast<UINT>(vertices))) return D3DERR_INVALIDCALL;
+    const VertexBuffer9::SharedVertices* shared = nullptr;
+    if (!applyVertexInput(StartVertex, static_cast<UINT>(vertices), shared)) return D3DERR_INVALIDCALL;
     applyRenderStates();
     refreshRingBindings();
     applyViewportAndInternals();
@@ -884,7 +885,14 @@ HRESULT WINAPI Device9::DrawPrimitive(D3DPRIMITIVETYPE PrimitiveType, UINT Start
     applyConstants(vertexConstants, program->vertexConstantBytes, 0);
     applyConstants(pixelConstants, program->pixelConstantBytes, 1);
 
-    glDrawArrays(mode, static_cast<GLint>(StartVertex), static_cast<GLsizei>(vertices));
+    if (shared != nullptr) {
+        // Vertex i of the original is index i of the list.
+        glDrawElements(mode, static_cast<GLsizei>(vertices), shared->indexType,
+                       reinterpret_cast<const void*>(uintptr_t{StartVertex} * shared->indexSize));
+        ++counters.sharedVertexDraws;
+    } else {
+        glDrawArrays(mode, static_cast<GLint>(StartVertex), static_cast<GLsizei>(vertices));
+    }
     glState.countCall();
     ++counters.drawCalls;
     return D3D_OK;
@@ -905,8 +913,9 @@ bool Device9::applyProgram()
     return true;
 }
 
-bool Device9::applyVertexInput(UINT firstVertex, UINT vertexCount)
+bool Device9::applyVertexInput(UINT firstVertex, UINT vertexCount, const VertexBuffer9::SharedVertices*& shared)
 {
+    shared = nullptr;
     if (vertexArrayDirty) {
         vertexArray = cache.vertexArray(*declaration, *vertexShader);
         vertexArrayDirty = false;
@@ -922,20 +931,36 @@ bool Device9::applyVertexInput(UINT firstVertex, UINT vertexCount)
                              vertexArray->streams[s].extent;
         if (end > stream.buffer->size()) return false;
     }
+    // A draw that reads one stream only may go through that buffer's shared
+    // vertices (one index per original vertex, so any range of the original
+    // is the same range of the index list).
+    const uint32_t streamMask = vertexArray->streamMask;
+    if (streamMask != 0 && (streamMask & (streamMask - 1)) == 0) {
+        Stream& stream = streams[lowestBit(streamMask)];
+        shared = stream.buffer->sharedVertices(stream.offset, stream.stride);
+        if (shared != nullptr && uint64_t{firstVertex} + vertexCount > shared->count) shared = nullptr;
+    }
     glState.bindVertexArray(vertexArray->name);
-    for (uint32_t mask = vertexArray->streamMask; mask != 0; mask &= mask - 1) {
+    for (uint32_t mask = streamMask; mask != 0; mask &= mask - 1) {
         const int s = lowestBit(mask);
         const Stream& stream = streams[s];
         VertexArrayEntry::Binding& bound = vertexArray->streams[s];
-        if (bound.bufferSerial != stream.buffer->serial() || bound.offset != stream.offset ||
-            bound.stride != stream.stride) {
-            glVertexArrayVertexBuffer(vertexArray->name, static_cast<GLuint>(s), stream.buffer->glName(),
-                                      static_cast<GLintptr>(stream.offset), static_cast<GLsizei>(stream.stride));
+        const uint32_t serial = shared ? shared->serial : stream.buffer->serial();
+        const UINT offset = shared ? 0 : stream.offset;
+        if (bound.bufferSerial != serial || bound.offset != offset || bound.stride != stream.stride) {
+            glVertexArrayVertexBuffer(vertexArray->name, static_cast<GLuint>(s),
+                                      shared ? shared->vertices : stream.buffer->glName(),
+                                      static_cast<GLintptr>(offset), static_cast<GLsizei>(stream.stride));
             glState.countStateCall();
-            bound.bufferSerial = stream.buffer->serial();
-            bound.offset = stream.offset;
+            bound.bufferSerial = serial;
+            bound.offset = offset;
             bound.stride = stream.stride;
         }
+    }
+    if (shared != nullptr && vertexArray->indexSerial != shared->serial) {
+        glVertexArrayElementBuffer(vertexArray->name, shared->indices);
+        glState.countStateCall();
+        vertexArray->indexSerial = shared->serial;
     }
     return true;
 }

@@ -30,6 +30,7 @@
 #include "SwapChain9.h"
 #include "UniformRing.h"
 #include "VaryingRegistry.h"
+#include "VertexBuffer9.h"
 
 #include <d3d9.h>
 #include <tarnvale_d3d9.h>
@@ -153,7 +154,9 @@ private:
 
     // Draw-time application of the shadow state.
     bool applyProgram();
-    bool applyVertexInput(UINT firstVertex, UINT vertexCount);
+    // Binds the streams the draw reads; sets shared when the draw goes
+    // through a buffer's shared vertices and their index list.
+    bool applyVertexInput(UINT firstVertex, UINT vertexCount, const VertexBuffer9::SharedVertices*& shared);
     void applyRenderStates();
     void applyViewportAndInternals();
     void applyTextures();

@@ -13,6 +13,11 @@ DeviceChild::DeviceChild(Device9* owningDevice) : device(owningDevice), serialNu
 
 DeviceChild::~DeviceChild() = default;
 
+uint32_t DeviceChild::newSerial()
+{
+    return nextSerial++;
+}
+
 ULONG DeviceChild::addRefChild()
 {
     if (references++ == 0) device->AddRef();

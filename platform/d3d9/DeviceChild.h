@@ -27,6 +27,9 @@ public:
     // A number unique among all objects of the process, never reused; caches
     // key on it instead of GL names, which GL may hand out again.
     uint32_t serial() const { return serialNumber; }
+    // A fresh number from the same sequence, for things an object makes that
+    // caches must tell apart from everything else.
+    static uint32_t newSerial();
 
     void takeBinding() { ++bindings; }
     // Drops one binding; destroys the object when nothing holds it any more.

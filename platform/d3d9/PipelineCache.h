@@ -36,6 +36,7 @@ struct VertexArrayEntry {
     uint32_t declarationSerial = 0;
     uint32_t vertexSerial = 0;
     uint32_t streamMask = 0;  // streams the vertex shader reads through this array
+    uint32_t indexSerial = 0; // the shared-vertex index list bound as the element buffer
     struct Binding {
         uint32_t bufferSerial = 0;  // what GL has bound at this stream
         UINT offset = 0;

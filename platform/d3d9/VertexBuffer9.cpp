@@ -2,8 +2,29 @@
 
 #include "Device9.h"
 
+#include <algorithm>
+#include <cstdlib>
 #include <cstring>
 #include <new>
+
+namespace {
+
+// A hash of one vertex's bytes, eight at a time.
+uint64_t hashVertex(const uint8_t* bytes, UINT size)
+{
+    uint64_t h = 0x9E3779B97F4A7C15ull ^ size;
+    UINT i = 0;
+    for (; i + 8 <= size; i += 8) {
+        uint64_t word;
+        std::memcpy(&word, bytes + i, 8);
+        h = (h ^ word) * 0xFF51AFD7ED558CCDull;
+        h ^= h >> 32;
+    }
+    for (; i < size; ++i) h = (h ^ bytes[i]) * 0x100000001B3ull;
+    return h ^ (h >> 29);
+}
+
+}  // namespace
 
 VertexBuffer9::VertexBuffer9(Device9* device, UINT bytes, DWORD bufferUsage, DWORD bufferFvf, D3DPOOL bufferPool)
     : DeviceChild(device), length(bytes), usage(bufferUsage), fvf(bufferFvf), pool(bufferPool)
@@ -12,7 +33,116 @@ VertexBuffer9::VertexBuffer9(Device9* device, UINT bytes, DWORD bufferUsage, DWO
 
 VertexBuffer9::~VertexBuffer9()
 {
+    dropShared();
     if (name != 0 && owner()->makeCurrent()) glDeleteBuffers(1, &name);
+}
+
+bool VertexBuffer9::sharingEnabled()
+{
+    static const bool enabled = [] {
+        const char* value = std::getenv("TARNVALE_NO_VERTEX_SHARING");
+        return value == nullptr || value[0] == '\0' || std::strcmp(value, "0") == 0;
+    }();
+    return enabled;
+}
+
+const VertexBuffer9::SharedVertices* VertexBuffer9::sharedVertices(UINT offset, UINT stride)
+{
+    if (shared.vertices != 0) return shared.offset == offset && shared.stride == stride ? &shared : nullptr;
+    // The copy is the application's while a lock is open.
+    if (!copyKeptForSharing || sharingTried || lockCount > 0) return nullptr;
+    sharingTried = true;
+    const bool built = owner()->makeCurrent() && buildShared(offset, stride);
+    // Whether or not sharing paid, the copy has done its work: GL holds the
+    // contents, as for any large static buffer.
+    memory.reset();
+    copyKeptForSharing = false;
+    return built ? &shared : nullptr;
+}
+
+bool VertexBuffer9::buildShared(UINT offset, UINT stride)
+{
+    if (stride == 0 || offset >= length) return false;
+    const UINT count = (length - offset) / stride;
+    if (count < 3) return false;
+    const uint8_t* const base = memory.get() + offset;
+
+    // Open addressing over the distinct vertices found so far; the table is
+    // at least twice as large as the vertex count, so probes stay short.
+    size_t tableSize = 1;
+    while (tableSize < size_t{count} * 2) tableSize <<= 1;
+    const uint32_t empty = UINT32_MAX;
+    std::unique_ptr<uint32_t[]> table(new (std::nothrow) uint32_t[tableSize]);
+    std::unique_ptr<uint32_t[]> indexOf(new (std::nothrow) uint32_t[count]);   // original -> distinct
+    std::unique_ptr<uint32_t[]> sourceOf(new (std::nothrow) uint32_t[count]);  // distinct -> first original
+    if (!table || !indexOf || !sourceOf) return false;
+    std::fill_n(table.get(), tableSize, empty);
+    uint32_t distinct = 0;
+    for (UINT i = 0; i < count; ++i) {
+        const uint8_t* vertex = base + size_t{i} * stride;
+        size_t slot = hashVertex(vertex, stride) & (tableSize - 1);
+        for (;; slot = (slot + 1) & (tableSize - 1)) {
+            const uint32_t found = table[slot];
+            if (found == empty) {
+                table[slot] = distinct;
+                sourceOf[distinct] = i;
+                indexOf[i] = distinct++;
+                break;
+            }
+            if (std::memcmp(base + size_t{sourceOf[found]} * stride, vertex, stride) == 0) {
+                indexOf[i] = found;
+                break;
+            }
+        }
+    }
+    table.reset();
+    // Worth a second buffer and an index list only when the vertex shader
+    // runs at most half as often.
+    if (distinct > count / 2) return false;
+
+    const size_t vertexBytes = size_t{distinct} * stride;
+    std::unique_ptr<uint8_t[]> vertices(new (std::nothrow) uint8_t[vertexBytes]);
+    if (!vertices) return false;
+    for (uint32_t d = 0; d < distinct; ++d)
+        std::memcpy(vertices.get() + size_t{d} * stride, base + size_t{sourceOf[d]} * stride, stride);
+    sourceOf.reset();
+
+    // 16-bit indices where they reach every vertex: half the index bytes.
+    const bool shortIndices = distinct <= 0x10000u;
+    const UINT indexSize = shortIndices ? 2 : 4;
+    const void* indexData = indexOf.get();
+    std::unique_ptr<uint16_t[]> shortIndexList;
+    if (shortIndices) {
+        shortIndexList.reset(new (std::nothrow) uint16_t[count]);
+        if (!shortIndexList) return false;
+        for (UINT i = 0; i < count; ++i) shortIndexList[i] = static_cast<uint16_t>(indexOf[i]);
+        indexData = shortIndexList.get();
+    }
+
+    while (glGetError() != GL_NO_ERROR) {
+    }
+    GLuint names[2] = {};
+    glCreateBuffers(2, names);
+    glNamedBufferStorage(names[0], static_cast<GLsizeiptr>(vertexBytes), vertices.get(), 0);
+    glNamedBufferStorage(names[1], static_cast<GLsizeiptr>(size_t{count} * indexSize), indexData, 0);
+    owner()->tracker().countCall();
+    owner()->tracker().countCall();
+    if (glGetError() != GL_NO_ERROR) {
+        glDeleteBuffers(2, names);
+        return false;
+    }
+    shared = SharedVertices{names[0], names[1], GLenum(shortIndices ? GL_UNSIGNED_SHORT : GL_UNSIGNED_INT), indexSize,
+                            offset, stride, count, DeviceChild::newSerial()};
+    return true;
+}
+
+void VertexBuffer9::dropShared()
+{
+    if (shared.vertices != 0 && owner()->makeCurrent()) {
+        const GLuint names[2] = {shared.vertices, shared.indices};
+        glDeleteBuffers(2, names);
+    }
+    shared = SharedVertices{};
 }
 
 HRESULT VertexBuffer9::create(Device9* device, UINT length, DWORD usage, DWORD fvf, D3DPOOL pool,
@@ -132,6 +262,10 @@ HRESULT WINAPI VertexBuffer9::Unlock()
 {
     if (lockCount == 0) return D3DERR_INVALIDCALL;
     if (--lockCount > 0 || dirtyLow >= dirtyHigh) return D3D_OK;
+    // New contents: a shared form of the old ones is of no use, and the next
+    // draw may build one again.
+    dropShared();
+    sharingTried = false;
     bool uploaded = false;
     if (owner()->makeCurrent()) {
         glNamedBufferSubData(name, static_cast<GLintptr>(dirtyLow), static_cast<GLsizeiptr>(dirtyHigh - dirtyLow),
@@ -141,8 +275,15 @@ HRESULT WINAPI VertexBuffer9::Unlock()
         uploaded = true;
     }
     dirtyLow = dirtyHigh = 0;
-    // GL has it all now: a large static buffer lets go of its copy.
-    if (uploaded && length >= copyKeptBelow && !(usage & D3DUSAGE_DYNAMIC)) memory.reset();
+    // GL has it all now: a large static buffer lets go of its copy, or keeps
+    // it until its first draw has built the shared form.
+    copyKeptForSharing = false;
+    if (uploaded && length >= copyKeptBelow && !(usage & D3DUSAGE_DYNAMIC)) {
+        if (sharingEnabled())
+            copyKeptForSharing = true;
+        else
+            memory.reset();
+    }
     return D3D_OK;
 }
 

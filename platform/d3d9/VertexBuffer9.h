@@ -8,6 +8,16 @@
 // filled once -- drops it after its upload, so its vertices are not held
 // twice; a later Lock reads them back from GL. Small and dynamic buffers,
 // which are locked again and again, keep theirs.
+//
+// Shared vertices. A mesh written as a plain list of vertices repeats most of
+// them (a closed grid of triangles names each corner about six times), and
+// the vertex shader would run for every repetition. A large static buffer
+// therefore keeps its copy past the upload until its first draw, and there,
+// knowing the stride the draw reads it with, builds a second form of itself:
+// each distinct vertex once, and an index per original vertex. Draws that
+// read only this buffer, with that offset and stride, go through the indices
+// (same vertices, same order, the same pixels); any other draw reads the
+// original, which stays as it was. Writing to the buffer drops the form.
 #pragma once
 
 #include "DeviceChild.h"
@@ -15,6 +25,7 @@
 #include <d3d9.h>
 #include <epoxy/gl.h>
 
+#include <cstdint>
 #include <memory>
 
 class VertexBuffer9 : public IDirect3DVertexBuffer9, public DeviceChild {
@@ -28,6 +39,25 @@ public:
 
     GLuint glName() const { return name; }
     UINT size() const { return length; }
+
+    struct SharedVertices {
+        GLuint vertices = 0;   // the distinct vertices, from offset 0 with the stride below
+        GLuint indices = 0;    // one index per vertex of the original
+        GLenum indexType = 0;  // GL_UNSIGNED_SHORT or GL_UNSIGNED_INT
+        UINT indexSize = 0;
+        UINT offset = 0;       // the stream offset and stride the form was built for
+        UINT stride = 0;
+        UINT count = 0;        // whole vertices of the original from that offset
+        uint32_t serial = 0;   // unique to this form, for bindings that cache it
+    };
+    // The shared form for drawing with this offset and stride, built on the
+    // first call if the buffer qualifies and sharing pays; null when draws
+    // must read the original. At most one form is built per write.
+    const SharedVertices* sharedVertices(UINT offset, UINT stride);
+
+    // Whether static buffers build shared forms (on unless the environment
+    // sets TARNVALE_NO_VERTEX_SHARING, for measuring what it brings).
+    static bool sharingEnabled();
 
     // IUnknown
     HRESULT WINAPI QueryInterface(REFIID riid, void** ppvObj) override;
@@ -50,6 +80,10 @@ private:
     // Makes the system-memory copy with the buffer's contents; false when
     // memory is short or GL cannot be reached.
     bool makeCopy();
+    // Builds the shared form from the copy; false when it would not pay or
+    // GL could not make the buffers.
+    bool buildShared(UINT offset, UINT stride);
+    void dropShared();
 
     UINT length;
     DWORD usage;
@@ -62,4 +96,9 @@ private:
     UINT lockCount = 0;
     UINT dirtyLow = 0;   // bytes written under the current locks: [dirtyLow, dirtyHigh)
     UINT dirtyHigh = 0;
+    // The copy is kept after the upload only so that the first draw can
+    // build the shared form from it.
+    bool copyKeptForSharing = false;
+    bool sharingTried = false;  // since the last write
+    SharedVertices shared;      // vertices == 0: none
 };

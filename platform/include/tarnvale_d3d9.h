@@ -33,6 +33,8 @@ struct DeviceStats {
     uint64_t glCalls;         // every GL call the layer made (state, draws, clears,
                               // uploads, read-backs, fences)
     uint64_t programLinks;    // GL programs linked (cache misses)
+    uint64_t sharedVertexDraws;  // draws that read a static buffer's shared vertices
+                                 // through an index list
 };
 // Zeros for a device that is not one of this layer's GL devices.
 DeviceStats deviceStats(IDirect3DDevice9* device);

@@ -44,6 +44,9 @@ void* operator new[](std::size_t size, const std::nothrow_t&) noexcept
 {
     return countedAllocation(size);
 }
+// The replacements below pair malloc with free throughout; GCC cannot see
+// that once it inlines operator new into a caller, and warns of a mismatch.
+#pragma GCC diagnostic ignored "-Wmismatched-new-delete"
 void operator delete(void* p) noexcept
 {
     std::free(p);
