@@ -49,23 +49,33 @@ bool VertexBuffer9::sharingEnabled()
 const VertexBuffer9::SharedVertices* VertexBuffer9::sharedVertices(UINT offset, UINT stride)
 {
     if (shared.vertices != 0) return shared.offset == offset && shared.stride == stride ? &shared : nullptr;
-    // The copy is the application's while a lock is open.
-    if (!copyKeptForSharing || sharingTried || lockCount > 0) return nullptr;
+    // Only large static buffers with contents, once per write, and never
+    // while the application holds a lock.
+    if (sharingTried || lockCount > 0 || glHoldsZeros || length < copyKeptBelow || (usage & D3DUSAGE_DYNAMIC) ||
+        !sharingEnabled())
+        return nullptr;
     sharingTried = true;
-    const bool built = owner()->makeCurrent() && buildShared(offset, stride);
-    // Whether or not sharing paid, the copy has done its work: GL holds the
-    // contents, as for any large static buffer.
-    memory.reset();
-    copyKeptForSharing = false;
-    return built ? &shared : nullptr;
+    if (!owner()->makeCurrent()) return nullptr;
+    // The contents come back from GL once; the scratch copy goes at once,
+    // so the memory use stays what it was before the first draw.
+    const uint8_t* contents = memory.get();
+    std::unique_ptr<uint8_t[]> readBack;
+    if (contents == nullptr) {
+        readBack.reset(new (std::nothrow) uint8_t[length]);
+        if (!readBack) return nullptr;
+        glGetNamedBufferSubData(name, 0, static_cast<GLsizeiptr>(length), readBack.get());
+        owner()->tracker().countCall();
+        contents = readBack.get();
+    }
+    return buildShared(contents, offset, stride) ? &shared : nullptr;
 }
 
-bool VertexBuffer9::buildShared(UINT offset, UINT stride)
+bool VertexBuffer9::buildShared(const uint8_t* contents, UINT offset, UINT stride)
 {
     if (stride == 0 || offset >= length) return false;
     const UINT count = (length - offset) / stride;
     if (count < 3) return false;
-    const uint8_t* const base = memory.get() + offset;
+    const uint8_t* const base = contents + offset;
 
     // Open addressing over the distinct vertices found so far; the table is
     // at least twice as large as the vertex count, so probes stay short.
@@ -275,15 +285,8 @@ HRESULT WINAPI VertexBuffer9::Unlock()
         uploaded = true;
     }
     dirtyLow = dirtyHigh = 0;
-    // GL has it all now: a large static buffer lets go of its copy, or keeps
-    // it until its first draw has built the shared form.
-    copyKeptForSharing = false;
-    if (uploaded && length >= copyKeptBelow && !(usage & D3DUSAGE_DYNAMIC)) {
-        if (sharingEnabled())
-            copyKeptForSharing = true;
-        else
-            memory.reset();
-    }
+    // GL has it all now: a large static buffer lets go of its copy.
+    if (uploaded && length >= copyKeptBelow && !(usage & D3DUSAGE_DYNAMIC)) memory.reset();
     return D3D_OK;
 }
 

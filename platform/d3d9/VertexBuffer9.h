@@ -12,8 +12,8 @@
 // Shared vertices. A mesh written as a plain list of vertices repeats most of
 // them (a closed grid of triangles names each corner about six times), and
 // the vertex shader would run for every repetition. A large static buffer
-// therefore keeps its copy past the upload until its first draw, and there,
-// knowing the stride the draw reads it with, builds a second form of itself:
+// therefore, at its first draw, knowing the stride the draw reads it with,
+// reads its contents back once and builds a second form of itself:
 // each distinct vertex once, and an index per original vertex. Draws that
 // read only this buffer, with that offset and stride, go through the indices
 // (same vertices, same order, the same pixels); any other draw reads the
@@ -80,9 +80,9 @@ private:
     // Makes the system-memory copy with the buffer's contents; false when
     // memory is short or GL cannot be reached.
     bool makeCopy();
-    // Builds the shared form from the copy; false when it would not pay or
-    // GL could not make the buffers.
-    bool buildShared(UINT offset, UINT stride);
+    // Builds the shared form from the buffer's contents; false when it would
+    // not pay or GL could not make the buffers.
+    bool buildShared(const uint8_t* contents, UINT offset, UINT stride);
     void dropShared();
 
     UINT length;
@@ -96,9 +96,6 @@ private:
     UINT lockCount = 0;
     UINT dirtyLow = 0;   // bytes written under the current locks: [dirtyLow, dirtyHigh)
     UINT dirtyHigh = 0;
-    // The copy is kept after the upload only so that the first draw can
-    // build the shared form from it.
-    bool copyKeptForSharing = false;
     bool sharingTried = false;  // since the last write
     SharedVertices shared;      // vertices == 0: none
 };
