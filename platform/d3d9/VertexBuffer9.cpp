@@ -46,15 +46,13 @@ bool VertexBuffer9::sharingEnabled()
     return enabled;
 }
 
-const VertexBuffer9::SharedVertices* VertexBuffer9::sharedVertices(UINT offset, UINT stride)
+const VertexBuffer9::SharedVertices* VertexBuffer9::shareOnFirstDraw(UINT offset, UINT stride)
 {
-    if (shared.vertices != 0) return shared.offset == offset && shared.stride == stride ? &shared : nullptr;
     // Only large static buffers with contents, once per write, and never
     // while the application holds a lock.
-    if (sharingTried || lockCount > 0 || glHoldsZeros || length < copyKeptBelow || (usage & D3DUSAGE_DYNAMIC) ||
-        !sharingEnabled())
-        return nullptr;
+    if (sharingTried || lockCount > 0 || glHoldsZeros) return nullptr;
     sharingTried = true;
+    if (length < copyKeptBelow || (usage & D3DUSAGE_DYNAMIC) || !sharingEnabled()) return nullptr;
     if (!owner()->makeCurrent()) return nullptr;
     // The contents come back from GL once; the scratch copy goes at once,
     // so the memory use stays what it was before the first draw.

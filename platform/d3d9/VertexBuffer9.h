@@ -53,7 +53,11 @@ public:
     // The shared form for drawing with this offset and stride, built on the
     // first call if the buffer qualifies and sharing pays; null when draws
     // must read the original. At most one form is built per write.
-    const SharedVertices* sharedVertices(UINT offset, UINT stride);
+    const SharedVertices* sharedVertices(UINT offset, UINT stride)
+    {
+        if (shared.vertices != 0) return shared.offset == offset && shared.stride == stride ? &shared : nullptr;
+        return sharingTried ? nullptr : shareOnFirstDraw(offset, stride);
+    }
 
     // Whether static buffers build shared forms (on unless the environment
     // sets TARNVALE_NO_VERTEX_SHARING, for measuring what it brings).
@@ -83,6 +87,7 @@ private:
     // Builds the shared form from the buffer's contents; false when it would
     // not pay or GL could not make the buffers.
     bool buildShared(const uint8_t* contents, UINT offset, UINT stride);
+    const SharedVertices* shareOnFirstDraw(UINT offset, UINT stride);
     void dropShared();
 
     UINT length;
