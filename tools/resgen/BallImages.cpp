@@ -27,7 +27,7 @@
 
 namespace {
 
-constexpr uint32_t imageSize = 256;
+constexpr uint32_t imageSize = ballImageSize;
 
 struct Colour {
     float r, g, b;
@@ -123,7 +123,8 @@ NumberShape layOutNumber(int number)
     return shape;
 }
 
-// Paints one ball. number 0 is the cue ball.
+}  // namespace
+
 std::vector<uint8_t> paintBall(int number)
 {
     const bool cueBall = number == 0;
@@ -165,8 +166,6 @@ std::vector<uint8_t> paintBall(int number)
     }
     return rgba;
 }
-
-}  // namespace
 
 bool generateBallImages(const std::string& outDir)
 {
