@@ -91,6 +91,13 @@ bool ensureVideo()
     // Closing the last window is a WM_CLOSE for that window and nothing more;
     // SDL_QUIT then only comes from a signal (Ctrl+C, the session ending).
     SDL_SetHint(SDL_HINT_QUIT_ON_LAST_WINDOW_CLOSE, "0");
+    // The desktop matches a window to the program's desktop entry, and so
+    // shows the entry's icon, by the window's X11 WM_CLASS or Wayland app id.
+    // SDL takes both from these variables when video starts (Wayland falling
+    // back to the X11 one); a name the user has set already is kept.
+    if (std::getenv("SDL_VIDEO_WAYLAND_WMCLASS") == nullptr && std::getenv("SDL_VIDEO_X11_WMCLASS") == nullptr)
+        setenv("SDL_VIDEO_WAYLAND_WMCLASS", TARNVALE_APP_ID, 0);
+    setenv("SDL_VIDEO_X11_WMCLASS", TARNVALE_APP_ID, 0);
     if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
         setPlatformError(ERROR_GEN_FAILURE, SDL_GetError());
         return false;
