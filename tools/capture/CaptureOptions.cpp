@@ -76,7 +76,7 @@ const char* captureUsage()
     return "usage: tarnvale-capture [--frames N] [--seed S] [--frame-time SECONDS] [--real-clock]\n"
            "                        [--drag X0,Y0:X1,Y1[@FRAME]] [--mouse-moves N[@FRAME]]\n"
            "                        [--key VK[@FRAME]] [--window] [--debug] [--out PATH.png]\n"
-           "                        [--every K] [--help]\n"
+           "                        [--every K] [--help] [--version]\n"
            "\n"
            "Runs Tarnvale headless (or in a window with --window) and prints a one-line JSON summary.\n"
            "  --frames N          run N frames (default 3); scripted input still queued after N\n"
@@ -95,8 +95,10 @@ const char* captureUsage()
            "  --debug             run with the application's debug mode on\n"
            "  --out PATH.png      write the last frame as PNG\n"
            "  --every K           with --out, also write every K-th frame as PATH-<frame>.png\n"
+           "  --version           print the version\n"
+           "Ctrl+C stops the run after the current frame and writes the output for the frames done.\n"
            "Exit status: 0 when the frames ran or the program quit, 1 when it could not start\n"
-           "or an output could not be written, 2 for a usage error.\n";
+           "or an output could not be written, 2 for a usage error, 130 after Ctrl+C.\n";
 }
 
 bool parseCaptureOptions(int argc, const char* const* argv, CaptureOptions& options, std::string& error)
@@ -142,6 +144,10 @@ bool parseCaptureOptions(int argc, const char* const* argv, CaptureOptions& opti
             if (!flag())
                 return false;
             options.help = true;
+        } else if (name == "--version") {
+            if (!flag())
+                return false;
+            options.version = true;
         } else if (name == "--real-clock") {
             if (!flag())
                 return false;

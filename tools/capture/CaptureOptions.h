@@ -24,6 +24,7 @@ struct CaptureOptions {
     bool window = false;
     bool debug = false;
     bool help = false;
+    bool version = false;
     std::string out;                     // PNG of the last frame; empty: none
     uint64_t every = 0;                  // also every K-th frame; 0: none
     std::vector<ScriptedMessage> messages;  // ordered by afterFrame, then command line

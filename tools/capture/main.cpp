@@ -5,6 +5,7 @@
 #include "BackBufferReader.h"
 #include "CaptureOptions.h"
 #include "PngOutput.h"
+#include "RunControl.h"
 
 #include "app/Application.h"
 #include "app/WinMain.h"
@@ -40,6 +41,8 @@ struct CaptureRun {
     uint64_t presented = 0;      // Present calls seen by the hook
     uint64_t framesRun = 0;
     bool stoppedByTool = false;
+    bool interrupted = false;    // stopped by Ctrl+C
+    ProgressLine progress;
 
     // The last frame read back, kept for --out.
     uint32_t width = 0;
@@ -166,6 +169,7 @@ bool onFrame(Application& application, IDirect3DDevice9* device, uint64_t frame,
         tvplat::advanceScriptedClock();
 
     postMessagesDue(run, frame);
+    run.progress.update(frame);
 
     // Stop after the requested frames, once every scripted message has been
     // posted and taken from the queue: the frame of the loop turn that took
@@ -189,6 +193,10 @@ bool onFrame(Application& application, IDirect3DDevice9* device, uint64_t frame,
     }
     if (stop)
         run.stoppedByTool = true;
+    if (interruptRequested() && !stop) {
+        run.interrupted = true;
+        return false;
+    }
     return !stop;
 }
 
@@ -316,6 +324,11 @@ int main(int argc, char** argv)
         std::fputs(captureUsage(), stdout);
         return 0;
     }
+    if (options.version) {
+        std::printf("tarnvale-capture %s\n", TARNVALE_VERSION);
+        return 0;
+    }
+    catchInterrupt();
     // As the program's entry point does: the shader compiler gets ready
     // while the window and the device are made.
     tvd3dx::startShaderCompiler();
@@ -338,8 +351,10 @@ int main(int argc, char** argv)
     tvd3d9::setPresentHook(onPresent, &run);
 
     run.start = Clock::now();
+    run.progress.start(options.frames);
     const int status = runProgram(GetModuleHandleA(NULL), hooks);
     tvd3d9::setPresentHook(nullptr, nullptr);
+    run.progress.finish();
 
     if (status != 0) {
         printSummary(run, "failed");
@@ -359,6 +374,6 @@ int main(int argc, char** argv)
         if (run.outputFailed)
             exitStatus = 1;
     }
-    printSummary(run, run.stoppedByTool ? "frames" : "quit");
-    return exitStatus;
+    printSummary(run, run.interrupted ? "interrupted" : run.stoppedByTool ? "frames" : "quit");
+    return run.interrupted ? 130 : exitStatus;
 }

@@ -1,0 +1,138 @@
+// Ctrl+C during a long capture run: the run stops in order after the frame
+// being drawn, writes the screenshot of the frames done, says so in its
+// summary and exits 130. On a terminal a progress line counts the frames
+// while the run goes on; with stderr in a file nothing of it appears.
+#include <gtest/gtest.h>
+
+#include "support/PngFile.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <pty.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <nlohmann/json.hpp>
+
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <thread>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+const char* const totalFrames = "1000000";
+
+struct InterruptedRun {
+    int status = -1;         // exit status; -1 when it did not exit by itself
+    std::string terminal;    // what it wrote to its terminal (stderr on a terminal)
+    std::string stderrFile;  // what it wrote to stderr otherwise
+    nlohmann::json summary;
+    fs::path screenshot;
+};
+
+std::string readAll(const fs::path& path)
+{
+    std::ifstream file(path);
+    std::stringstream text;
+    text << file.rdbuf();
+    return text.str();
+}
+
+// Reads the terminal until `text` appears (or, with empty text, the end),
+// for at most `limit`.
+bool readTerminalUntil(int master, std::string& into, const std::string& text, std::chrono::seconds limit)
+{
+    const auto end = std::chrono::steady_clock::now() + limit;
+    while (std::chrono::steady_clock::now() < end) {
+        if (!text.empty() && into.find(text) != std::string::npos) return true;
+        pollfd wait{master, POLLIN, 0};
+        if (poll(&wait, 1, 100) != 1) continue;
+        char buffer[4096];
+        const ssize_t got = read(master, buffer, sizeof buffer);
+        if (got <= 0) return text.empty();  // EIO: the terminal's last user is gone
+        into.append(buffer, static_cast<size_t>(got));
+    }
+    return false;
+}
+
+// Runs the capture tool for far more frames than the test waits for, with
+// stdout in a file and stderr on a terminal (or in a file), then interrupts
+// it: with Ctrl+C typed on the terminal, or with SIGINT after four seconds.
+InterruptedRun interruptCapture(const fs::path& dir, bool onTerminal)
+{
+    InterruptedRun result;
+    result.screenshot = dir / "shot.png";
+    const fs::path out = dir / "summary.json", err = dir / "stderr.txt";
+    int master = -1;
+    const pid_t child = forkpty(&master, nullptr, nullptr, nullptr);
+    if (child == 0) {
+        const int summary = open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        dup2(summary, STDOUT_FILENO);
+        if (!onTerminal) {
+            const int errors = open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+            dup2(errors, STDERR_FILENO);
+        }
+        execl(TARNVALE_BINARY_DIR "/tools/tarnvale-capture", "tarnvale-capture", "--frames", totalFrames, "--out",
+              result.screenshot.c_str(), static_cast<char*>(nullptr));
+        _exit(127);
+    }
+    if (child < 0) return result;
+
+    if (onTerminal) {
+        if (readTerminalUntil(master, result.terminal, std::string("of ") + totalFrames, std::chrono::seconds(90)))
+            (void)!write(master, "\x03", 1);  // Ctrl+C, as typed
+    } else {
+        std::this_thread::sleep_for(std::chrono::seconds(4));
+        kill(child, SIGINT);
+    }
+    readTerminalUntil(master, result.terminal, "", std::chrono::seconds(60));
+    int raw = 0;
+    if (waitpid(child, &raw, WNOHANG) == 0) {  // still running: the interrupt did not stop it
+        kill(child, SIGKILL);
+        waitpid(child, &raw, 0);
+    } else if (WIFEXITED(raw)) {
+        result.status = WEXITSTATUS(raw);
+    }
+    close(master);
+    result.stderrFile = readAll(err);
+    result.summary = nlohmann::json::parse(readAll(out), nullptr, false);
+    return result;
+}
+
+void expectStoppedInOrder(const InterruptedRun& run)
+{
+    EXPECT_EQ(run.status, 130) << run.terminal << run.stderrFile;
+    ASSERT_TRUE(run.summary.is_object()) << run.terminal << run.stderrFile;
+    EXPECT_EQ(run.summary.value("exit", ""), "interrupted");
+    const uint64_t frames = run.summary.value("frames", uint64_t{0});
+    EXPECT_GE(frames, 1u);
+    EXPECT_LT(frames, 1000000u);
+    const testsupport::RgbaImage shot = testsupport::readPng(run.screenshot);
+    EXPECT_EQ(shot.width, 1024u) << shot.error;
+    EXPECT_EQ(shot.height, 768u);
+}
+
+}  // namespace
+
+TEST(CaptureInterrupt, CtrlCStopsTheRunInOrderAndTheProgressLineShowsOnlyOnATerminal)
+{
+    const fs::path dir = fs::temp_directory_path() / ("tarnvale-interrupt-" + std::to_string(getpid()));
+    fs::remove_all(dir);
+    fs::create_directories(dir);
+
+    const InterruptedRun typed = interruptCapture(dir, true);
+    expectStoppedInOrder(typed);
+    EXPECT_NE(typed.terminal.find("tarnvale-capture: frame "), std::string::npos) << typed.terminal;
+
+    const InterruptedRun signalled = interruptCapture(dir, false);
+    expectStoppedInOrder(signalled);
+    EXPECT_EQ(signalled.stderrFile.find("tarnvale-capture: frame"), std::string::npos) << signalled.stderrFile;
+
+    fs::remove_all(dir);
+}
