@@ -1,16 +1,19 @@
 #!/usr/bin/env bash
-# install-test.sh install|package BUILD_DIR
+# install-test.sh install|package BUILD_DIR APP_ID
 #
 # install: cmake --install into a scratch prefix.
-# package: cpack builds the .deb, which is unpacked into a scratch root with
-#          dpkg -x, after checking its declared dependencies and contents.
-# Then, from an unrelated working folder: the installed capture tool runs
-# three headless frames and writes a screenshot where the caller asked, and
-# the installed program starts in its data folder and keeps running.
+# package: cpack builds the .deb, which lintian checks and dpkg -x unpacks
+#          into a scratch root, after checking its declared dependencies.
+# Then the desktop entry, icons, AppStream metadata and manual pages are
+# checked as a desktop and a packager would, and from an unrelated working
+# folder the installed capture tool runs three headless frames and writes a
+# screenshot where the caller asked, and the installed program starts in its
+# data folder and keeps running.
 set -u
 
 mode="$1"
 build="$(cd "$2" && pwd)"
+app_id="$3"
 scratch="$(readlink -f "$(mktemp -d)")"
 trap 'rm -rf "$scratch"' EXIT
 failures=0
@@ -43,6 +46,12 @@ package)
     echo "package: $(basename "$deb")"
     depends="$(dpkg-deb -f "$deb" Depends)"
     echo "Depends: $depends"
+    # No error or warning from Debian's package checker (information is
+    # shown, not judged).
+    lintian_out="$(lintian --fail-on error,warning "$deb" 2>&1)"
+    lintian_status=$?
+    echo "$lintian_out" | grep -v 'running with root privileges'
+    [ "$lintian_status" -eq 0 ] || fail "lintian reports errors or warnings"
     for need in libsdl2-2.0-0 libepoxy0 libpng16-16 libstdc++6 libc6 libgl1 libegl1 libgl1-mesa-dri; do
         case ", $depends," in
             *", $need"[\ ,]*) ;;
@@ -70,8 +79,50 @@ done
 images="$(ls "$prefix"/share/tarnvale/res/*.png 2>/dev/null | wc -l)"
 [ "$images" -eq 17 ] || fail "share/tarnvale/res holds $images images, expected 17"
 # Nothing of the build or the tests comes along.
-extra="$(cd "$prefix" && find . -type f | grep -Ev '^\./(bin|libexec/tarnvale|share/tarnvale|share/doc/tarnvale)/' || true)"
+extra="$(cd "$prefix" && find . -type f |
+         grep -Ev '^\./(bin|libexec/tarnvale|share/tarnvale|share/doc/tarnvale|share/man/man[16]|share/icons/hicolor/[0-9]+x[0-9]+/apps)/' |
+         grep -Fxv -e "./share/applications/$app_id.desktop" -e "./share/metainfo/$app_id.metainfo.xml" || true)"
 [ -z "$extra" ] || fail "unexpected files installed: $extra"
+
+# The licence and the changelog.
+grep -q '^License: Expat' "$prefix/share/doc/tarnvale/copyright" || fail "share/doc/tarnvale/copyright lacks the licence"
+gzip -t "$prefix/share/doc/tarnvale/changelog.gz" 2>/dev/null || fail "share/doc/tarnvale/changelog.gz is missing or damaged"
+
+# The desktop entry starts the installed launcher, names the icon and the
+# window's class by the application id, and passes the validators; so does
+# the AppStream metadata, with nothing to remark even when pedantic.
+entry="$prefix/share/applications/$app_id.desktop"
+metainfo="$prefix/share/metainfo/$app_id.metainfo.xml"
+if [ -f "$entry" ]; then
+    out="$(desktop-file-validate "$entry" 2>&1)" || fail "desktop-file-validate: $out"
+    for line in "Exec=tarnvale" "Icon=$app_id" "StartupWMClass=$app_id"; do
+        grep -qFx "$line" "$entry" || fail "the desktop entry lacks $line"
+    done
+else
+    fail "share/applications/$app_id.desktop is missing"
+fi
+if [ -f "$metainfo" ]; then
+    out="$(appstreamcli validate --no-net --pedantic "$metainfo" 2>&1)"
+    status=$?
+    { [ "$status" -eq 0 ] && ! echo "$out" | grep -q '^[EWIP]: '; } || fail "appstreamcli validate: $out"
+else
+    fail "share/metainfo/$app_id.metainfo.xml is missing"
+fi
+for size in 16 22 24 32 48 64 128 256; do
+    icon="$prefix/share/icons/hicolor/${size}x${size}/apps/$app_id.png"
+    [ "$(file -b "$icon" 2>/dev/null | cut -d, -f2)" = " $size x $size" ] || fail "no ${size}x${size} icon: $icon"
+done
+
+# Manual pages, compressed; they render without warnings, and the capture
+# tool's page documents every option its --help lists.
+for page in man6/tarnvale.6.gz man1/tarnvale-capture.1.gz; do
+    out="$(LC_ALL=C.UTF-8 MANWIDTH=80 man --warnings -l "$prefix/share/man/$page" 2>&1 >/dev/null)"
+    { [ -f "$prefix/share/man/$page" ] && [ -z "$out" ]; } || fail "manual page $page: missing or warnings: $out"
+done
+for option in $("$prefix/libexec/tarnvale/tarnvale-capture" --help | grep -o -- '--[a-z-]*' | sort -u); do
+    zcat "$prefix/share/man/man1/tarnvale-capture.1.gz" | sed 's/\\-/-/g' | grep -q -- "$option" ||
+        fail "tarnvale-capture.1 does not document $option"
+done
 
 # The capture tool, started from elsewhere through its launcher: a relative
 # --out lands in the caller's folder.
