@@ -14,14 +14,7 @@ set -u
 mode="$1"
 build="$(cd "$2" && pwd)"
 app_id="$3"
-scratch="$(readlink -f "$(mktemp -d)")"
-trap 'rm -rf "$scratch"' EXIT
-failures=0
-
-fail() {
-    echo "FAIL: $*"
-    failures=$((failures + 1))
-}
+. "$(dirname "${BASH_SOURCE[0]}")/../support/shell-test.sh"
 
 case "$mode" in
 install)
@@ -160,8 +153,4 @@ else
     fail "tarnvale stopped by itself with status $?: $(cat "$scratch/program.out")"
 fi
 
-if [ "$failures" -ne 0 ]; then
-    echo "$failures failure(s)"
-    exit 1
-fi
-echo "$mode: the installed programs run"
+finish "$mode: the installed programs run"

@@ -6,14 +6,7 @@
 set -u
 
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)"
-scratch="$(mktemp -d)"
-trap 'rm -rf "$scratch"' EXIT
-failures=0
-
-fail() {
-  echo "FAIL: $*"
-  failures=$((failures + 1))
-}
+. "$root/tests/support/shell-test.sh"
 
 bin="$scratch/bin"
 mkdir -p "$bin"
@@ -25,8 +18,12 @@ for folder in "${folders[@]}"; do
     [ -x "$program" ] && [ ! -e "$bin/$name" ] && ln -s "$program" "$bin/$name"
   done
 done
-printf '#!/bin/sh\necho "$*" >> "%s/sudo.log"\nexit 1\n' "$scratch" > "$bin/sudo"
-chmod +x "$bin/sudo"
+stub() {  # name script-body
+  rm -f "$bin/$1"
+  printf '#!/bin/sh\n%s\n' "$2" > "$bin/$1"
+  chmod +x "$bin/$1"
+}
+stub sudo "echo \"\$*\" >> '$scratch/sudo.log'; exit 1"
 
 # 1. Everything the build needs is here: silent success, no sudo.
 out="$(PATH="$bin" "$root/scripts/install-deps" 2>&1)"
@@ -39,26 +36,19 @@ status=$?
 #    from a CMake that otherwise works): each is named, and the status fails.
 real_cmake="$(command -v cmake)"
 real_pkgconfig="$(command -v pkg-config)"
-rm "$bin/cmake" "$bin/pkg-config"
-printf '#!/bin/sh\nfor a; do [ "$a" = epoxy ] && exit 1; done\nexec "%s" "$@"\n' "$real_pkgconfig" > "$bin/pkg-config"
-chmod +x "$bin/pkg-config"
+rm "$bin/cmake"
+stub pkg-config "for a; do [ \"\$a\" = epoxy ] && exit 1; done; exec '$real_pkgconfig' \"\$@\""
 out="$(PATH="$bin" "$root/scripts/install-deps" 2>&1)"
 status=$?
 [ "$status" -eq 1 ] || fail "no cmake: exit status $status, expected 1: $out"
-for name in "cmake" "pkg-config module epoxy"; do
-  case "$out" in *"$name"*) ;; *) fail "no cmake: '$name' is not named in: $out" ;; esac
-done
-printf '#!/bin/sh\nexec "%s" "$@" -DCMAKE_DISABLE_FIND_PACKAGE_glslang=ON\n' "$real_cmake" > "$bin/cmake"
-chmod +x "$bin/cmake"
+expect_contains "no cmake" "$out" "cmake"
+expect_contains "no cmake" "$out" "pkg-config module epoxy"
+stub cmake "exec '$real_cmake' \"\$@\" -DCMAKE_DISABLE_FIND_PACKAGE_glslang=ON"
 out="$(PATH="$bin" "$root/scripts/install-deps" 2>&1)"
 status=$?
 [ "$status" -eq 1 ] || fail "no glslang: exit status $status, expected 1: $out"
-case "$out" in *"CMake package glslang"*) ;; *) fail "no glslang: it is not named in: $out" ;; esac
+expect_contains "no glslang" "$out" "CMake package glslang"
 case "$out" in *"CMake package SDL2"*) fail "no glslang: SDL2 named as missing too: $out" ;; esac
 [ -e "$scratch/sudo.log" ] && fail "sudo was called: $(cat "$scratch/sudo.log")"
 
-if [ "$failures" -ne 0 ]; then
-  echo "$failures failure(s)"
-  exit 1
-fi
-echo "install-deps without apt: all cases passed"
+finish "install-deps without apt: all cases passed"

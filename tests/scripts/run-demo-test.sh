@@ -5,21 +5,7 @@
 set -u
 
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)"
-scratch="$(mktemp -d)"
-trap 'rm -rf "$scratch"' EXIT
-failures=0
-
-fail() {
-  echo "FAIL: $*"
-  failures=$((failures + 1))
-}
-
-expect_contains() {  # name haystack needle
-  case "$2" in
-    *"$3"*) ;;
-    *) fail "$1: expected '$3' in: $2" ;;
-  esac
-}
+. "$root/tests/support/shell-test.sh"
 
 build="$scratch/build"
 mkdir -p "$build/tools"
@@ -80,8 +66,4 @@ else
   echo "SKIP: windowed case (no xvfb-run)"
 fi
 
-if [ "$failures" -ne 0 ]; then
-  echo "$failures failure(s)"
-  exit 1
-fi
-echo "run-demo: all cases passed"
+finish "run-demo: all cases passed"
