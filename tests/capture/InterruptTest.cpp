@@ -4,6 +4,7 @@
 // while the run goes on; with stderr in a file nothing of it appears.
 #include <gtest/gtest.h>
 
+#include "support/ChildProcess.h"
 #include "support/PngFile.h"
 
 #include <fcntl.h>
@@ -93,8 +94,8 @@ InterruptedRun interruptCapture(const fs::path& dir, bool onTerminal)
     }
     readTerminalUntil(master, result.terminal, "", std::chrono::seconds(60));
     int raw = 0;
-    if (waitpid(child, &raw, WNOHANG) == 0) {  // still running: the interrupt did not stop it
-        kill(child, SIGKILL);
+    if (!testsupport::waitFor([&] { return waitpid(child, &raw, WNOHANG) != 0; }, std::chrono::seconds(30))) {
+        kill(child, SIGKILL);  // still running: the interrupt did not stop it
         waitpid(child, &raw, 0);
     } else if (WIFEXITED(raw)) {
         result.status = WEXITSTATUS(raw);
