@@ -631,7 +631,10 @@ HRESULT WINAPI Device9::SetTexture(DWORD Stage, IDirect3DBaseTexture9* pTexture)
     }
     Texture9* previous = textures[Stage];
     if (texture == previous) return D3D_OK;
-    if (texture) texture->takeBinding();
+    if (texture) {
+        texture->takeBinding();
+        texture->defineContents();
+    }
     textures[Stage] = texture;
     if (previous) previous->dropBinding();
     return D3D_OK;
@@ -802,6 +805,7 @@ HRESULT WINAPI Device9::SetStreamSource(UINT StreamNumber, IDirect3DVertexBuffer
     Stream& stream = streams[StreamNumber];
     const HRESULT hr = bindObject(this, stream.buffer, pStreamData);
     if (FAILED(hr)) return hr;
+    if (stream.buffer) stream.buffer->defineContents();
     stream.offset = OffsetInBytes;
     stream.stride = Stride;
     return D3D_OK;

@@ -80,9 +80,6 @@ HRESULT Texture9::create(Device9* device, UINT width, UINT height, UINT levelCou
         glTextureStorage2D(created->name, static_cast<GLsizei>(levels), glFormat->internalFormat,
                            static_cast<GLsizei>(width), static_cast<GLsizei>(height));
         glTextureParameteriv(created->name, GL_TEXTURE_SWIZZLE_RGBA, glFormat->swizzle);
-        // Defined contents until the application fills the levels.
-        for (UINT l = 0; l < levels; ++l)
-            glClearTexImage(created->name, static_cast<GLint>(l), glFormat->pixelFormat, glFormat->pixelType, nullptr);
         if (glGetError() != GL_NO_ERROR) {
             created->Release();
             return D3DERR_OUTOFVIDEOMEMORY;
@@ -128,22 +125,50 @@ bool Texture9::isLevelLocked(UINT level) const
     return level < levels.size() && levels[level].locked;
 }
 
-bool Texture9::upload(UINT level, const RECT& rect)
+void Texture9::send(UINT level, const RECT& rect, const uint8_t* image)
 {
-    if (name == 0 || !owner()->makeCurrent()) return false;
-    Level& l = levels[level];
-    const UINT pitch = levelPitch(level);
+    const Level& l = levels[level];
     const uint8_t* first =
-        l.memory.get() + size_t{static_cast<UINT>(rect.top)} * pitch + size_t{static_cast<UINT>(rect.left)} * glFormat.bytesPerPixel;
+        image + size_t{static_cast<UINT>(rect.top)} * levelPitch(level) + size_t{static_cast<UINT>(rect.left)} * glFormat.bytesPerPixel;
     owner()->tracker().unpackRowLength(static_cast<GLint>(l.width));
     glTextureSubImage2D(name, static_cast<GLint>(level), rect.left, rect.top, rect.right - rect.left,
                         rect.bottom - rect.top, glFormat.pixelFormat, glFormat.pixelType, first);
     owner()->tracker().countCall();
+}
+
+bool Texture9::upload(UINT level, const RECT& rect)
+{
+    if (name == 0 || !owner()->makeCurrent()) return false;
+    Level& l = levels[level];
+    // The first upload of a level sends the whole copy: zeros around the rectangle.
+    const RECT whole = {0, 0, static_cast<LONG>(l.width), static_cast<LONG>(l.height)};
+    send(level, l.defined ? rect : whole, l.memory.get());
+    l.defined = true;
     if ((usage & D3DUSAGE_AUTOGENMIPMAP) && level == 0 && levels.size() > 1) {
         glGenerateTextureMipmap(name);
         owner()->tracker().countCall();
+        for (Level& generated : levels) generated.defined = true;
     }
     return true;
+}
+
+void Texture9::sendZeros()
+{
+    std::unique_ptr<uint8_t[]> zeros;
+    for (UINT level = 0; level < levels.size(); ++level) {
+        Level& l = levels[level];
+        if (l.defined) continue;
+        if (!zeros) {
+            if (name == 0 || !owner()->makeCurrent()) return;
+            // Level 0 is the largest: one block of zeros serves every level.
+            const size_t bytes = size_t{levels[0].width} * levels[0].height * glFormat.bytesPerPixel;
+            zeros.reset(new (std::nothrow) uint8_t[bytes]());
+            if (!zeros) return;  // tried again when the texture is next set
+        }
+        send(level, RECT{0, 0, static_cast<LONG>(l.width), static_cast<LONG>(l.height)}, zeros.get());
+        l.defined = true;
+    }
+    allDefined = true;
 }
 
 HRESULT WINAPI Texture9::QueryInterface(REFIID riid, void** ppvObj)

@@ -9,6 +9,13 @@
 // A managed texture's large levels (an image loaded once) drop their copy
 // after the upload, so the image is not held twice; a later lock reads the
 // level back from GL.
+//
+// A new texture's levels hold zeros. GL's storage gets each level's contents
+// from one write of the whole level: its first upload sends all of it (zeros
+// around the locked rectangle), and levels still unwritten when the texture
+// is first set on the device are sent zeros then. GL is never asked to
+// clear storage that is written afterwards: a driver may lose such a write
+// (one did, for large buffers).
 #pragma once
 
 #include "DeviceChild.h"
@@ -36,6 +43,12 @@ public:
     static constexpr size_t copyKeptBelow = 64 * 1024;
     UINT levelPitch(UINT level) const;
     bool isLevelLocked(UINT level) const;
+    // Gives every level of GL's storage its contents before anything may
+    // sample it (the device calls it when the texture is set on a stage).
+    void defineContents()
+    {
+        if (!allDefined) sendZeros();
+    }
 
     // IUnknown
     HRESULT WINAPI QueryInterface(REFIID riid, void** ppvObj) override;
@@ -63,6 +76,7 @@ private:
         UINT height = 0;
         std::unique_ptr<uint8_t[]> memory;
         bool uploaded = false;  // GL holds contents written by an upload
+        bool defined = false;   // GL holds the level's contents (written whole once)
         bool locked = false;
         RECT lockedRect = {};
         DWORD lockFlags = 0;
@@ -72,9 +86,13 @@ private:
     Texture9(Device9* device, const GlFormat& format, DWORD usage, D3DPOOL pool);
     ~Texture9() override;
     bool lockable() const;
-    // Sends the rectangle of a level's copy to GL; false when GL cannot be
-    // reached (or the texture has no GL side).
+    // Sends the rectangle of a level's copy to GL (the whole level the first
+    // time); false when GL cannot be reached (or the texture has no GL side).
     bool upload(UINT level, const RECT& rect);
+    // Sends a rectangle of a level from `image`, the whole level in rows of
+    // levelPitch bytes.
+    void send(UINT level, const RECT& rect, const uint8_t* image);
+    void sendZeros();
 
     const GlFormat& glFormat;
     DWORD usage;
@@ -82,6 +100,7 @@ private:
     std::vector<Level> levels;
     UINT reportedLevels = 0;  // 1 for D3DUSAGE_AUTOGENMIPMAP, else levels.size()
     GLuint name = 0;
+    bool allDefined = false;  // every level of GL's storage has its contents
     DWORD lod = 0;
     DWORD priority = 0;
 };

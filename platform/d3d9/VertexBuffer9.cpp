@@ -50,7 +50,7 @@ const VertexBuffer9::SharedVertices* VertexBuffer9::shareOnFirstDraw(UINT offset
 {
     // Only large static buffers with contents, once per write, and never
     // while the application holds a lock.
-    if (sharingTried || lockCount > 0 || glHoldsZeros) return nullptr;
+    if (sharingTried || lockCount > 0 || onlyZeros) return nullptr;
     sharingTried = true;
     if (length < copyKeptBelow || (usage & D3DUSAGE_DYNAMIC) || !sharingEnabled()) return nullptr;
     if (!owner()->makeCurrent()) return nullptr;
@@ -165,10 +165,10 @@ HRESULT VertexBuffer9::create(Device9* device, UINT length, DWORD usage, DWORD f
     VertexBuffer9* created = new VertexBuffer9(device, length, usage, fvf, pool);
     while (glGetError() != GL_NO_ERROR) {
     }
-    // Zeros, written by GL itself: defined contents, and no copy to send.
+    // Storage only: its contents come with the first upload or the first
+    // binding, whichever is first.
     glCreateBuffers(1, &created->name);
     glNamedBufferStorage(created->name, static_cast<GLsizeiptr>(length), nullptr, GL_DYNAMIC_STORAGE_BIT);
-    glClearNamedBufferData(created->name, GL_R8, GL_RED, GL_UNSIGNED_BYTE, nullptr);
     if (glGetError() != GL_NO_ERROR) {
         created->Release();
         return D3DERR_OUTOFVIDEOMEMORY;
@@ -182,7 +182,7 @@ bool VertexBuffer9::makeCopy()
     if (memory) return true;
     std::unique_ptr<uint8_t[]> copy(new (std::nothrow) uint8_t[length]);
     if (!copy) return false;
-    if (glHoldsZeros) {
+    if (onlyZeros) {
         std::memset(copy.get(), 0, length);
     } else {
         if (!owner()->makeCurrent()) return false;
@@ -191,6 +191,16 @@ bool VertexBuffer9::makeCopy()
     }
     memory = std::move(copy);
     return true;
+}
+
+void VertexBuffer9::sendZeros()
+{
+    if (!owner()->makeCurrent()) return;
+    std::unique_ptr<uint8_t[]> zeros(new (std::nothrow) uint8_t[length]());
+    if (!zeros) return;  // tried again at the next binding
+    glNamedBufferSubData(name, 0, static_cast<GLsizeiptr>(length), zeros.get());
+    owner()->tracker().countCall();
+    glDefined = true;
 }
 
 HRESULT WINAPI VertexBuffer9::QueryInterface(REFIID riid, void** ppvObj)
@@ -276,10 +286,16 @@ HRESULT WINAPI VertexBuffer9::Unlock()
     sharingTried = false;
     bool uploaded = false;
     if (owner()->makeCurrent()) {
+        // The first upload sends the whole copy: zeros around what was written.
+        if (!glDefined) {
+            dirtyLow = 0;
+            dirtyHigh = length;
+        }
         glNamedBufferSubData(name, static_cast<GLintptr>(dirtyLow), static_cast<GLsizeiptr>(dirtyHigh - dirtyLow),
                              memory.get() + dirtyLow);
         owner()->tracker().countCall();
-        glHoldsZeros = false;
+        onlyZeros = false;
+        glDefined = true;
         uploaded = true;
     }
     dirtyLow = dirtyHigh = 0;

@@ -3,11 +3,17 @@
 // the locked ranges; read-only locks upload nothing). Locks nest, as on
 // Direct3D 9: the upload happens when the last Unlock balances the first Lock.
 //
-// The copy exists only while it is needed. A new buffer is zeros in GL and
-// has none; the first Lock makes it (zeros). A large static buffer -- a mesh,
+// The copy exists only while it is needed. A new buffer holds zeros and has
+// none; the first Lock makes it (zeros). A large static buffer -- a mesh,
 // filled once -- drops it after its upload, so its vertices are not held
 // twice; a later Lock reads them back from GL. Small and dynamic buffers,
 // which are locked again and again, keep theirs.
+//
+// GL's storage gets its contents from one write of the whole buffer: the
+// first upload sends all of it (zeros where nothing was written), and a
+// buffer bound before any upload is sent zeros then. Storage is never
+// cleared by GL and then written: on some drivers an upload that follows a
+// clear of a large buffer is lost.
 //
 // Shared vertices. A mesh written as a plain list of vertices repeats most of
 // them (a closed grid of triangles names each corner about six times), and
@@ -39,6 +45,12 @@ public:
 
     GLuint glName() const { return name; }
     UINT size() const { return length; }
+    // Gives GL's storage its contents before anything may read it (the
+    // device calls it when the buffer is bound to a stream).
+    void defineContents()
+    {
+        if (!glDefined) sendZeros();
+    }
 
     struct SharedVertices {
         GLuint vertices = 0;   // the distinct vertices, from offset 0 with the stride below
@@ -84,6 +96,7 @@ private:
     // Makes the system-memory copy with the buffer's contents; false when
     // memory is short or GL cannot be reached.
     bool makeCopy();
+    void sendZeros();
     // Builds the shared form from the buffer's contents; false when it would
     // not pay or GL could not make the buffers.
     bool buildShared(const uint8_t* contents, UINT offset, UINT stride);
@@ -97,7 +110,8 @@ private:
     DWORD priority = 0;
     GLuint name = 0;
     std::unique_ptr<uint8_t[]> memory;  // the copy; null while GL alone holds the contents
-    bool glHoldsZeros = true;            // nothing uploaded yet: GL's contents are all zero
+    bool onlyZeros = true;   // nothing uploaded yet: the contents are all zero
+    bool glDefined = false;  // GL's storage holds the contents (written whole once)
     UINT lockCount = 0;
     UINT dirtyLow = 0;   // bytes written under the current locks: [dirtyLow, dirtyHigh)
     UINT dirtyHigh = 0;
