@@ -268,6 +268,10 @@ HRESULT Device9::initialize(D3DDEVTYPE, void*)
     glFrontFace(GL_CW);
     glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
     glPixelStorei(GL_PACK_ALIGNMENT, 1);
+    // GL starts with dithering on, which lets a driver perturb written
+    // colours; Direct3D's D3DRS_DITHERENABLE starts off (and is accepted
+    // without effect here).
+    glDisable(GL_DITHER);
 
     if (!ring.create(glState)) return D3DERR_NOTAVAILABLE;
     if (!chain.create(this, sdl, presentParameters.BackBufferWidth, presentParameters.BackBufferHeight,

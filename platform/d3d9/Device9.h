@@ -17,8 +17,8 @@
 //    a draw after SetVertexShaderConstantF copies the registers the bound
 //    shaders read into fresh ring memory. Setting registers to the values
 //    they already hold changes nothing.
-//  * Alpha test, fog, flat shading, clip planes, the scissor rectangle and
-//    sRGB are accepted as states and have no effect.
+//  * Alpha test, fog, flat shading, clip planes, the scissor rectangle,
+//    dithering and sRGB are accepted as states and have no effect.
 //  * Present shows the back buffer stretched over the window's client area
 //    when their sizes differ; rendering then goes to a framebuffer object of
 //    the back buffer's size.

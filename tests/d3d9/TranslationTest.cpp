@@ -124,6 +124,10 @@ TEST(ShaderTranslator, LearnsInputsConstantsAndSamplersOfAVertexShader)
     EXPECT_EQ(shader.constantBytes, 13u * 16u);  // c0..c12
     EXPECT_EQ(shader.samplerMask, 1u << 3);
     EXPECT_EQ(shader.varyingMask, (1u << 0) | (1u << VaryingRegistry::color0));
+    // The register file's layout is fixed, not left to the driver: std140,
+    // with c8 at byte 128.
+    EXPECT_NE(shader.glsl.find("std140) uniform"), std::string::npos) << shader.glsl;
+    EXPECT_NE(shader.glsl.find("offset = 128"), std::string::npos) << shader.glsl;
     // The clip position moves by half a pixel after the shader's own code.
     EXPECT_NE(shader.glsl.find("tv_pixelShift"), std::string::npos);
 
