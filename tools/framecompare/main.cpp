@@ -32,6 +32,8 @@
 //
 // Prints one JSON line with the figures; exits 0 when the candidate passes,
 // 1 when it does not, 2 when the arguments or images are unusable.
+#include "../capture/PngOutput.h"
+
 #include <png.h>
 
 #include <algorithm>
@@ -254,7 +256,7 @@ void compare(const Image& ref, const Image& cand, const Options& options, Compar
         }
 }
 
-bool writeDiff(const char* path, const Comparison& c, uint32_t width, uint32_t height)
+bool writeDiff(const char* path, const Comparison& c, uint32_t width, uint32_t height, std::string& error)
 {
     std::vector<uint8_t> rgb(size_t(width) * height * 3, 0);
     for (size_t i = 0; i < c.diff.size(); ++i) {
@@ -267,14 +269,7 @@ bool writeDiff(const char* path, const Comparison& c, uint32_t width, uint32_t h
             p[0] = p[1] = p[2] = static_cast<uint8_t>(64 + d * 8);
         }
     }
-    png_image png = {};
-    png.version = PNG_IMAGE_VERSION;
-    png.width = width;
-    png.height = height;
-    png.format = PNG_FORMAT_RGB;
-    const bool ok = png_image_write_to_file(&png, path, 0, rgb.data(), 0, nullptr) != 0;
-    png_image_free(&png);
-    return ok;
+    return writePngRgb(path, width, height, rgb, error);
 }
 
 std::string jsonString(const std::string& text)
@@ -310,8 +305,8 @@ int main(int argc, char** argv)
                              " and " + std::to_string(cand.width) + "x" + std::to_string(cand.height));
     } else {
         compare(ref, cand, options, c);
-        if (options.diff != nullptr && !writeDiff(options.diff, c, ref.width, ref.height)) {
-            std::fprintf(stderr, "tarnvale-framecompare: cannot write %s\n", options.diff);
+        if (options.diff != nullptr && !writeDiff(options.diff, c, ref.width, ref.height, error)) {
+            std::fprintf(stderr, "tarnvale-framecompare: %s: %s\n", options.diff, error.c_str());
             return 2;
         }
     }
