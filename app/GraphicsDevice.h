@@ -2,6 +2,7 @@
 
 #include <d3d9.h>
 
+#include <cstdint>
 #include <string>
 
 // Creates and owns the Direct3D 9 interface and the rendering device, falling

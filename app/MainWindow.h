@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include <cstdint>
+
 // Registers the program's window class and creates the one visible top-level
 // window, sized so that its client area is exactly the requested size.
 class MainWindow {
