@@ -72,7 +72,7 @@ inline std::string runHlslCompileCase(const uint8_t* data, size_t size)
         const DWORD bytes = code ? code->GetBufferSize() : 0;
         if (!words || bytes < 8 || bytes % 4 != 0)
             problem = "successful compile returned no code";
-        else if (words[0] != 0x07230203u || words[bytes / 4 - 1] != D3DSHADER_END_TOKEN)
+        else if (words[0] != 0x07230203u || words[bytes / 4 - 1] != DWORD(D3DVS_END()))
             problem = "code is not a SPIR-V module followed by the end token";
     } else {
         if (code) problem = "failed compile returned code";

@@ -333,7 +333,7 @@ HRESULT deliver(HRESULT hr, const std::vector<uint32_t>& code, const std::string
         } else {
             uint32_t* words = static_cast<uint32_t*>(buffer->GetBufferPointer());
             std::memcpy(words, code.data(), code.size() * sizeof(uint32_t));
-            words[code.size()] = D3DSHADER_END_TOKEN;
+            words[code.size()] = D3DVS_END();  // the same word as D3DPS_END()
             *ppShader = buffer;
         }
     }

@@ -386,9 +386,10 @@ size_t ShaderTranslator::moduleLength(const DWORD* code, std::string& error)
         return 0;
     }
     // The five header words; none of them can be mistaken for the end token
-    // except the schema word, which is 0.
+    // (D3DVS_END(), the same word as D3DPS_END()) except the schema word,
+    // which is 0.
     for (int i = 1; i < 5; ++i) {
-        if (code[i] == D3DSHADER_END_TOKEN) {
+        if (code[i] == D3DVS_END()) {
             error = "the shader code ends inside the SPIR-V header";
             return 0;
         }
@@ -396,7 +397,7 @@ size_t ShaderTranslator::moduleLength(const DWORD* code, std::string& error)
     size_t at = 5;
     while (at < maxWords) {
         const uint32_t word = code[at];
-        if (word == D3DSHADER_END_TOKEN) return at;
+        if (word == D3DVS_END()) return at;
         const uint32_t length = word >> 16;
         if (length == 0) {
             error = "the shader code holds a malformed SPIR-V instruction";

@@ -3,9 +3,9 @@
 //
 // Shader code: where Direct3D 9 takes a shader token stream, this layer takes
 // a SPIR-V module (as produced by D3DXCompileShader*), followed by Direct3D's
-// end token 0x0000FFFF. No SPIR-V instruction can begin with that word (its
-// word count would be 0), so the layer finds the end of the module the way
-// Direct3D 9 finds the end of a token stream.
+// end token D3DVS_END() / D3DPS_END(), 0x0000FFFF. No SPIR-V instruction can
+// begin with that word (its word count would be 0), so the layer finds the end
+// of the module the way Direct3D 9 finds the end of a token stream.
 #pragma once
 
 #include <windows.h>
@@ -13,7 +13,8 @@
 #define D3D_SDK_VERSION 32
 #define D3DADAPTER_DEFAULT 0
 
-#define D3DSHADER_END_TOKEN 0x0000FFFFu
+#define D3DVS_END() 0x0000FFFF
+#define D3DPS_END() 0x0000FFFF
 
 // ---------------------------------------------------------------------------
 // Result codes.
@@ -779,6 +780,5 @@ typedef IDirect3DVertexBuffer9* LPDIRECT3DVERTEXBUFFER9;
 typedef IDirect3DVertexDeclaration9* LPDIRECT3DVERTEXDECLARATION9;
 typedef IDirect3DVertexShader9* LPDIRECT3DVERTEXSHADER9;
 typedef IDirect3DPixelShader9* LPDIRECT3DPIXELSHADER9;
-typedef D3DPRESENT_PARAMETERS* LPD3DPRESENT_PARAMETERS;
 
 IDirect3D9* WINAPI Direct3DCreate9(UINT SDKVersion);

@@ -3,7 +3,6 @@
 #pragma once
 
 #include <cstddef>
-#include <cstdint>
 
 // ---------------------------------------------------------------------------
 // Calling conventions and qualifiers (meaningless on Linux, kept for source
@@ -25,14 +24,19 @@
 #endif
 
 // ---------------------------------------------------------------------------
-// Basic types, sized as on Windows (LONG and DWORD are 32-bit there).
-typedef uint8_t BYTE;
-typedef uint16_t WORD;
-typedef uint32_t DWORD;
-typedef int32_t LONG;
-typedef uint32_t ULONG;
-typedef int64_t LONGLONG;
-typedef uint64_t ULONGLONG;
+// Basic types, sized as on Windows (LONG and DWORD are 32-bit there). They are
+// the types of <cstdint>'s int32_t, uint64_t, ... without declaring those
+// names: windows.h does not, so code that uses them includes <cstdint>.
+// Where Windows has two distinct types of one size (DWORD is unsigned long,
+// UINT unsigned int), Linux has one; the Windows build of the program finds
+// any mix-up of the two.
+typedef __UINT8_TYPE__ BYTE;
+typedef __UINT16_TYPE__ WORD;
+typedef __UINT32_TYPE__ DWORD;
+typedef __INT32_TYPE__ LONG;
+typedef __UINT32_TYPE__ ULONG;
+typedef __INT64_TYPE__ LONGLONG;
+typedef __UINT64_TYPE__ ULONGLONG;
 typedef int INT;
 typedef unsigned int UINT;
 typedef int BOOL;
@@ -47,10 +51,11 @@ typedef void* PVOID;
 typedef void* LPVOID;
 typedef const void* LPCVOID;
 typedef DWORD* LPDWORD;
-typedef intptr_t INT_PTR;
-typedef uintptr_t UINT_PTR;
-typedef intptr_t LONG_PTR;
-typedef uintptr_t ULONG_PTR;
+typedef __INTPTR_TYPE__ INT_PTR;
+typedef __UINTPTR_TYPE__ UINT_PTR;
+typedef __INTPTR_TYPE__ LONG_PTR;
+typedef __UINTPTR_TYPE__ ULONG_PTR;
+typedef ULONG_PTR DWORD_PTR;
 typedef LONG HRESULT;
 typedef WORD ATOM;
 
@@ -344,12 +349,11 @@ extern const IID IID_IUnknown;
 #define CW_USEDEFAULT ((int)0x80000000)
 
 // Word and lParam helpers.
-#define LOWORD(l) ((WORD)(((DWORD_PTR_T)(l)) & 0xffff))
-#define HIWORD(l) ((WORD)((((DWORD_PTR_T)(l)) >> 16) & 0xffff))
-#define MAKELONG(a, b) ((LONG)(((WORD)(((DWORD_PTR_T)(a)) & 0xffff)) | ((DWORD)((WORD)(((DWORD_PTR_T)(b)) & 0xffff))) << 16))
+#define LOWORD(l) ((WORD)(((DWORD_PTR)(l)) & 0xffff))
+#define HIWORD(l) ((WORD)((((DWORD_PTR)(l)) >> 16) & 0xffff))
+#define MAKELONG(a, b) ((LONG)(((WORD)(((DWORD_PTR)(a)) & 0xffff)) | ((DWORD)((WORD)(((DWORD_PTR)(b)) & 0xffff))) << 16))
 #define MAKELPARAM(l, h) ((LPARAM)(DWORD)MAKELONG(l, h))
 #define MAKEWPARAM(l, h) ((WPARAM)(DWORD)MAKELONG(l, h))
-typedef uintptr_t DWORD_PTR_T;
 #define MAKEINTATOM(i) ((LPCSTR)((ULONG_PTR)((WORD)(i))))
 
 // ---------------------------------------------------------------------------

@@ -637,9 +637,9 @@ TEST_F(ObjectTest, VertexDeclarationsAreValidatedAndReportedWithTheirEnd)
 TEST_F(ObjectTest, ShaderCodeIsCheckedAndKept)
 {
     IDirect3DVertexShader9* vs = reinterpret_cast<IDirect3DVertexShader9*>(0x1);
-    const DWORD badMagic[] = {0x12345678, 0x00010000, 0, 8, 0, D3DSHADER_END_TOKEN};
-    const DWORD zeroLength[] = {0x07230203, 0x00010000, 0, 8, 0, 0x00000011, D3DSHADER_END_TOKEN};
-    const DWORD noEntryPoint[] = {0x07230203, 0x00010000, 0, 8, 0, 0x00020011, 1, D3DSHADER_END_TOKEN};
+    const DWORD badMagic[] = {0x12345678, 0x00010000, 0, 8, 0, D3DVS_END()};
+    const DWORD zeroLength[] = {0x07230203, 0x00010000, 0, 8, 0, 0x00000011, D3DVS_END()};
+    const DWORD noEntryPoint[] = {0x07230203, 0x00010000, 0, 8, 0, 0x00020011, 1, D3DVS_END()};
     EXPECT_EQ(device->CreateVertexShader(nullptr, &vs), D3DERR_INVALIDCALL);
     EXPECT_EQ(vs, nullptr);
     EXPECT_EQ(device->CreateVertexShader(badMagic, &vs), D3DERR_INVALIDCALL);
@@ -673,7 +673,7 @@ TEST_F(ObjectTest, ShaderCodeIsCheckedAndKept)
     EXPECT_EQ(vs->GetFunction(function.data(), &tooSmall), D3DERR_INVALIDCALL);
     ASSERT_EQ(vs->GetFunction(function.data(), &size), D3D_OK);
     EXPECT_EQ(std::memcmp(function.data(), vertexWords, size), 0);
-    EXPECT_EQ(reinterpret_cast<const DWORD*>(function.data())[size / 4 - 1], D3DSHADER_END_TOKEN);
+    EXPECT_EQ(reinterpret_cast<const DWORD*>(function.data())[size / 4 - 1], DWORD(D3DVS_END()));
     EXPECT_EQ(vs->GetFunction(nullptr, nullptr), D3DERR_INVALIDCALL);
     vs->Release();
     vertexCode->Release();

@@ -215,7 +215,7 @@ TEST(ShaderCompile, VertexShaderKeepsSemanticsRegistersAndPosition)
     ASSERT_GE(m.words.size(), 6u);
     EXPECT_EQ(vs.code->GetBufferSize(), m.words.size() * 4);
     EXPECT_EQ(m.words.front(), 0x07230203u);
-    EXPECT_EQ(m.words.back(), D3DSHADER_END_TOKEN);
+    EXPECT_EQ(m.words.back(), DWORD(D3DVS_END()));
 
     // register(cN) -> byte 16 * N of $Global.
     EXPECT_EQ(m.memberDecoration("$Global", "worldView", Spirv::Offset), 0u);
@@ -243,7 +243,7 @@ TEST(ShaderCompile, PixelShaderSamplerUnitAndColourOutput)
     compile(ps, ballPixelShader, "ps_2_0");
     ASSERT_EQ(ps.hr, S_OK) << ps.errors;
     Spirv m(ps.code);
-    EXPECT_EQ(m.words.back(), D3DSHADER_END_TOKEN);
+    EXPECT_EQ(m.words.back(), DWORD(D3DPS_END()));
     uint32_t sampler = m.idNamed("ballTexture");
     ASSERT_NE(sampler, 0u);
     EXPECT_EQ(m.decoration(sampler, Spirv::Binding), 1u);
