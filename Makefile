@@ -5,7 +5,7 @@ BUILD_DIR ?= build
 BUILD_TYPE ?= RelWithDebInfo
 JOBS ?= $(shell nproc)
 
-.PHONY: all deps configure build run test clean
+.PHONY: all deps configure build run test clean windows
 
 all: build
 
@@ -26,6 +26,13 @@ test: build
 
 clean:
 	rm -rf $(BUILD_DIR)
+
+# The program alone, cross-compiled for Windows against MinGW-w64's Windows
+# SDK headers and import libraries: $(WINDOWS_BUILD_DIR)/tarnvale.exe (built,
+# not run).
+WINDOWS_BUILD_DIR ?= build-windows
+windows: deps
+	@JOBS=$(JOBS) scripts/build-windows $(WINDOWS_BUILD_DIR)
 
 # The whole suite again, built with AddressSanitizer (LeakSanitizer included)
 # and UndefinedBehaviorSanitizer: the "asan" preset of CMakePresets.json, in
