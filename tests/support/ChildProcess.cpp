@@ -199,6 +199,32 @@ std::string BackgroundChild::output() const
     return log.empty() ? std::string() : readText(log);
 }
 
+namespace {
+const char* const childMarker = "TARNVALE_TEST_CHILD";
+}
+
+ChildRun runThisTestInChild(const std::vector<std::string>& environment, double timeLimitSeconds)
+{
+    const ::testing::TestInfo* test = ::testing::UnitTest::GetInstance()->current_test_info();
+    ChildOptions options;
+    options.environment = environment;
+    options.environment.push_back(std::string(childMarker) + "=1");
+    options.environment.push_back("TARNVALE_MESSAGEBOX=stderr");  // nothing may wait for a click
+    options.timeLimitSeconds = timeLimitSeconds;
+    const std::string filter = std::string(test->test_suite_name()) + "." + test->name();
+    return runChild(fs::read_symlink("/proc/self/exe"), {"--gtest_filter=" + filter}, options);
+}
+
+bool isTestChild() { return std::getenv(childMarker) != nullptr; }
+
+::testing::AssertionResult passedInChild(const ChildRun& run)
+{
+    if (run.exitedWith(0) && run.out.find("[  PASSED  ] 1 test.") != std::string::npos &&
+        run.out.find("[  SKIPPED ]") == std::string::npos)
+        return ::testing::AssertionSuccess();
+    return ::testing::AssertionFailure() << "the test failed in its child process: " << run.describe();
+}
+
 fs::path findProgram(const std::string& name)
 {
     const char* path = std::getenv("PATH");

@@ -6,6 +6,8 @@
 
 #include <sys/types.h>
 
+#include <gtest/gtest.h>
+
 #include <chrono>
 #include <filesystem>
 #include <string>
@@ -69,6 +71,16 @@ private:
     pid_t child = -1;
     std::filesystem::path log;
 };
+
+// The test that is running now, run again alone in a child process of this
+// test binary with `environment` changes (ChildOptions::environment). In the
+// child, isTestChild() is true: the test does there what needs a process of
+// its own (another display, a process-wide start that fails) and exits.
+ChildRun runThisTestInChild(const std::vector<std::string>& environment, double timeLimitSeconds = 60.0);
+bool isTestChild();
+// Such a run passed: it ran the one test, which passed. A skip in the child
+// is a failure here.
+::testing::AssertionResult passedInChild(const ChildRun& run);
 
 // Finds `name` on PATH; empty when it is not there.
 std::filesystem::path findProgram(const std::string& name);

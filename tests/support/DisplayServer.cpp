@@ -76,6 +76,18 @@ void XServer::stop()
     name.clear();
 }
 
+bool onOwnXServer(const XServer::Options& options)
+{
+    if (isTestChild()) return true;
+    XServer server;
+    if (!server.start(options)) {
+        ADD_FAILURE() << server.error();
+        return false;
+    }
+    EXPECT_TRUE(passedInChild(runThisTestInChild({server.environment(), "SDL_VIDEODRIVER=x11"})));
+    return false;
+}
+
 bool WaylandCompositor::start(const XServer& host, int width, int height)
 {
     stop();

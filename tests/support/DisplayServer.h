@@ -45,6 +45,13 @@ private:
     std::string problem;
 };
 
+// For a test that needs real X11 windows. In the test's own process it
+// starts an X server, runs this same test again in a child process on it
+// (DISPLAY set, SDL's x11 driver), fails the test when the server does not
+// come up or the child does not pass, and returns false: the test then
+// returns. In that child it returns true, and the test goes on.
+bool onOwnXServer(const XServer::Options& options = {});
+
 // weston with its X11 back end, as a window on an XServer of the test's:
 // a compositor with a seat (keyboard and pointer), unlike weston's headless
 // back end.
