@@ -102,6 +102,15 @@ uint16_t modifiersHeld = 0;
 bool keysDown[SDL_NUM_SCANCODES] = {};
 POINT cursor{0, 0};
 
+// SDL's X11 driver lets go of the pointer when a window loses the focus, so
+// a button held then and released over another client's window is never
+// reported: SDL keeps the button down in its state and drops the next press
+// of it as a repeat. Windows reports buttons as they are. After a focus loss
+// with a button down, and until SDL reports no button down again, the
+// buttons are therefore taken from the pointer itself, and what SDL leaves
+// out is reported by events of the layer's own.
+bool buttonsInDoubt = false;
+
 uint32_t now()
 {
     return GetTickCount();
@@ -161,13 +170,24 @@ void translateKey(const SDL_KeyboardEvent& key)
     postInputMessage(window, message, virtualKey, lParam, now(), cursor);
 }
 
+// SDL's last move before the pointer leaves a window: SDL puts it on the
+// window's edge (it keeps positions inside the window) and reports the
+// pointer's leaving right after it.
+bool leavingMove(const SDL_MouseMotionEvent& motion)
+{
+    SDL_Event next;
+    return SDL_PeepEvents(&next, 1, SDL_PEEKEVENT, SDL_FIRSTEVENT, SDL_LASTEVENT) == 1 &&
+           next.type == SDL_WINDOWEVENT && next.window.event == SDL_WINDOWEVENT_LEAVE &&
+           next.window.windowID == motion.windowID;
+}
+
 void translateMotion(const SDL_MouseMotionEvent& motion)
 {
-    buttonsHeld = motion.state;
+    if (!buttonsInDoubt) buttonsHeld = motion.state;
     WindowRecord* window = findWindowBySdlId(motion.windowID);
     if (window == nullptr) return;
     // Without a mouse capture Windows reports only moves over the client area.
-    if (!insideClient(*window, motion.x, motion.y)) return;
+    if (!insideClient(*window, motion.x, motion.y) || leavingMove(motion)) return;
     cursor = screenPoint(*window, motion.x, motion.y);
     postInputMessage(window->handle, WM_MOUSEMOVE, mouseKeyFlags(buttonsHeld, modifiersHeld),
                      packPoint(motion.x, motion.y), now(), cursor);
@@ -257,6 +277,7 @@ void translateWindowEvent(const SDL_WindowEvent& event)
         break;
     }
     case SDL_WINDOWEVENT_FOCUS_LOST:
+        if (SDL_GetMouseState(nullptr, nullptr) != 0) buttonsInDoubt = true;
         if (focusWindow() == handle) setFocusWindow(nullptr);
         queueSentMessage(handle, WM_ACTIVATE, WA_INACTIVE, 0);
         queueSentMessage(handle, WM_KILLFOCUS, 0, 0);
@@ -357,8 +378,41 @@ void translateEvent(const SDL_Event& event)
     }
 }
 
+void reconcileButtons()
+{
+    if (!buttonsInDoubt) return;
+    const uint32_t reported = SDL_GetMouseState(nullptr, nullptr);
+    if (reported == 0) {
+        buttonsInDoubt = false;
+        return;
+    }
+    int x = 0;
+    int y = 0;
+    const uint32_t actual = SDL_GetGlobalMouseState(&x, &y);
+    SDL_Window* under = SDL_GetMouseFocus();
+    int left = 0;
+    int top = 0;
+    if (under != nullptr) SDL_GetWindowPosition(under, &left, &top);
+    for (Uint8 button = SDL_BUTTON_LEFT; button <= SDL_BUTTON_X2; ++button) {
+        const uint32_t mask = SDL_BUTTON(button);
+        // Only the changes SDL cannot report: it holds the button down.
+        if ((reported & mask) == 0 || ((actual ^ buttonsHeld) & mask) == 0) continue;
+        const bool down = (actual & mask) != 0;
+        // A release SDL missed happened over another window: it is no message
+        // of ours, and the moves already queued come after it. A press SDL
+        // dropped happened where the pointer is now.
+        if (!down) buttonsHeld &= ~mask;
+        SDL_Event event{};
+        event.button = {down ? Uint32(SDL_MOUSEBUTTONDOWN) : Uint32(SDL_MOUSEBUTTONUP), SDL_GetTicks(),
+                        down && under != nullptr ? SDL_GetWindowID(under) : 0, 0, button,
+                        Uint8(down ? SDL_PRESSED : SDL_RELEASED), 1, 0, x - left, y - top};
+        SDL_PushEvent(&event);
+    }
+}
+
 void resetInputState()
 {
+    buttonsInDoubt = false;
     buttonsHeld = 0;
     modifiersHeld = 0;
     for (bool& key : keysDown)

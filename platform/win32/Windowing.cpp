@@ -88,6 +88,9 @@ bool ensureVideo()
     // Mouse messages reach a window only while the cursor is over its client
     // area: the program never captures the mouse, so SDL must not either.
     SDL_SetHint(SDL_HINT_MOUSE_AUTO_CAPTURE, "0");
+    // A click that brings the window to the front is also a click in it, as
+    // on Windows; SDL would drop one that comes just after the focus.
+    SDL_SetHint(SDL_HINT_MOUSE_FOCUS_CLICKTHROUGH, "1");
     // Closing the last window is a WM_CLOSE for that window and nothing more;
     // SDL_QUIT then only comes from a signal (Ctrl+C, the session ending).
     SDL_SetHint(SDL_HINT_QUIT_ON_LAST_WINDOW_CLOSE, "0");
