@@ -1,5 +1,7 @@
 #include "D3d9TestSupport.h"
 
+#include <tarnvale_platform.h>
+
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -19,7 +21,7 @@ int channel(uint32_t value, int shift) { return static_cast<int>((value >> shift
 
 }  // namespace
 
-HWND createWindow(int width, int height)
+HWND createWindow(int width, int height, DWORD style)
 {
     static bool registered = false;
     if (!registered) {
@@ -30,7 +32,7 @@ HWND createWindow(int width, int height)
         wc.lpszClassName = windowClass;
         registered = RegisterClassExA(&wc) != 0;
     }
-    return CreateWindowExA(0, windowClass, "d3d9 test", WS_POPUP, 0, 0, width, height, nullptr, nullptr,
+    return CreateWindowExA(0, windowClass, "d3d9 test", style, 0, 0, width, height, nullptr, nullptr,
                            GetModuleHandleA(nullptr), nullptr);
 }
 
@@ -143,8 +145,8 @@ std::string hex(uint32_t value)
 
 void DeviceTest::SetUp()
 {
-    window = createWindow(width, height);
-    ASSERT_NE(window, nullptr);
+    window = createWindow(width, height, windowStyle);
+    ASSERT_NE(window, nullptr) << tvplat::lastPlatformError();
     direct3d = Direct3DCreate9(D3D_SDK_VERSION);
     ASSERT_NE(direct3d, nullptr);
     parameters = windowedParameters(window);

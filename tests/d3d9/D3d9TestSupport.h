@@ -15,8 +15,9 @@
 
 namespace d3d9test {
 
-// A hidden popup window whose client area is width x height.
-HWND createWindow(int width, int height);
+// A popup window (hidden unless the style says WS_VISIBLE) whose client
+// area is width x height.
+HWND createWindow(int width, int height, DWORD style = WS_POPUP);
 
 // Present parameters for a windowed device with a D16 depth buffer.
 D3DPRESENT_PARAMETERS windowedParameters(HWND window, UINT width = 0, UINT height = 0);
@@ -58,6 +59,7 @@ protected:
     // A managed vertex buffer holding `bytes`.
     IDirect3DVertexBuffer9* makeBuffer(const void* data, UINT bytes);
 
+    DWORD windowStyle = WS_POPUP;
     HWND window = nullptr;
     IDirect3D9* direct3d = nullptr;
     IDirect3DDevice9* device = nullptr;

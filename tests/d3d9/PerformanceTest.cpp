@@ -83,6 +83,7 @@ protected:
         DrawingTest::SetUp();
         if (HasFatalFailure()) return;
         colorShader = pixelShader(device, colorPixelShader);
+        ASSERT_NE(colorShader, nullptr);
         texture = makeTexture(2, 2, {0xFFFF0000u, 0xFF00FF00u, 0xFF0000FFu, 0xFFFFFFFFu});
         const auto a = quad(0, 0, 16, 16, 0.5f, D3DCOLOR_ARGB(255, 200, 100, 50));
         const auto b = quad(16, 0, 32, 16, 0.5f, D3DCOLOR_ARGB(128, 50, 100, 200));

@@ -2,11 +2,15 @@
 // the shader bindings, read back through GetBackBuffer /
 // CreateOffscreenPlainSurface / GetRenderTargetData / LockRect.
 #include "D3d9TestSupport.h"
+#include "support/DisplayServer.h"
+#include "support/XUser.h"
 
 #include <tarnvale_platform.h>
 
 #include <SDL.h>
 
+#include <algorithm>
+#include <cmath>
 #include <string>
 #include <vector>
 
@@ -118,6 +122,7 @@ TEST_F(PixelTest, RangesBoundLongAgoSurviveTheConstantRingComingRound)
 TEST_F(PixelTest, CullModeCountsWindingAsSeenOnScreen)
 {
     IDirect3DPixelShader9* shader = pixelShader(device, colorPixelShader);
+    ASSERT_NE(shader, nullptr);
     device->SetPixelShader(shader);
     const D3DCOLOR red = D3DCOLOR_XRGB(255, 0, 0);
     // Left: top-left, top-right, bottom-left runs clockwise on screen.
@@ -149,6 +154,7 @@ TEST_F(PixelTest, CullModeCountsWindingAsSeenOnScreen)
 TEST_F(PixelTest, ClipSpaceDepthRunsFromZeroToOneWithLessEqualByDefault)
 {
     IDirect3DPixelShader9* shader = pixelShader(device, colorPixelShader);
+    ASSERT_NE(shader, nullptr);
     device->SetPixelShader(shader);
     DWORD zenable = 0, zfunc = 0;
     device->GetRenderState(D3DRS_ZENABLE, &zenable);
@@ -199,6 +205,7 @@ TEST_F(PixelTest, ClipSpaceDepthRunsFromZeroToOneWithLessEqualByDefault)
 TEST_F(PixelTest, AlphaBlendingWithSourceAlpha)
 {
     IDirect3DPixelShader9* shader = pixelShader(device, colorPixelShader);
+    ASSERT_NE(shader, nullptr);
     device->SetPixelShader(shader);
     clear(D3DCOLOR_XRGB(0, 0, 200));
     device->SetRenderState(D3DRS_ALPHABLENDENABLE, TRUE);
@@ -221,6 +228,7 @@ TEST_F(PixelTest, SamplerAddressingAndFiltering)
     // Two texels: black, white.
     IDirect3DTexture9* texture = makeTexture(2, 1, {0xFF000000u, 0xFFFFFFFFu});
     IDirect3DPixelShader9* shader = pixelShader(device, texturePixelShader);
+    ASSERT_NE(shader, nullptr);
     device->SetPixelShader(shader);
     device->SetTexture(0, texture);
     // u runs 0..2 over 8 pixels: each texel covers two pixels per repeat.
@@ -259,6 +267,7 @@ TEST_F(PixelTest, SamplerAddressingAndFiltering)
 TEST_F(PixelTest, FillModeWireframeDrawsEdgesOnly)
 {
     IDirect3DPixelShader9* shader = pixelShader(device, colorPixelShader);
+    ASSERT_NE(shader, nullptr);
     device->SetPixelShader(shader);
     device->SetRenderState(D3DRS_FILLMODE, D3DFILL_WIREFRAME);
     clear();
@@ -275,6 +284,7 @@ TEST_F(PixelTest, FillModeWireframeDrawsEdgesOnly)
 TEST_F(PixelTest, ViewportLimitsClearAndDrawingAndMapsClipSpaceIntoIt)
 {
     IDirect3DPixelShader9* shader = pixelShader(device, colorPixelShader);
+    ASSERT_NE(shader, nullptr);
     device->SetPixelShader(shader);
     clear();
     const D3DVIEWPORT9 viewport = {8, 16, 32, 16, 0.0f, 1.0f};
@@ -321,6 +331,7 @@ TEST_F(PixelTest, VertexInputsBindBySemanticWhateverTheDeclarationOrder)
         sampler2D tex : register(s0);
         float4 main(float4 c : COLOR0, float2 uv : TEXCOORD0) : COLOR { return tex2D(tex, uv) * c; }
     )");
+    ASSERT_NE(shader, nullptr);
     IDirect3DTexture9* texture = makeTexture(2, 1, {0xFFFFFFFFu, 0xFF808080u});
     device->SetPixelShader(shader);
     device->SetTexture(0, texture);
@@ -441,6 +452,7 @@ TEST_F(PixelTest, SamplerOneReadsTextureStageOne)
         sampler2D second : register(s1);
         float4 main(float2 uv : TEXCOORD0) : COLOR { return tex2D(second, uv) + tex2D(first, uv) * 0.25; }
     )");
+    ASSERT_NE(ps, nullptr);
     device->SetPixelShader(ps);
     device->SetTexture(0, red);
     device->SetTexture(1, green);
@@ -557,6 +569,7 @@ TEST_F(PixelTest, BoundObjectsOutliveTheirLastApplicationReference)
 {
     IDirect3DTexture9* texture = makeTexture(1, 1, {0xFF3366CCu});
     IDirect3DPixelShader9* shader = pixelShader(device, texturePixelShader);
+    ASSERT_NE(shader, nullptr);
     device->SetTexture(0, texture);
     device->SetPixelShader(shader);
     EXPECT_EQ(texture->Release(), 0u);
@@ -576,28 +589,107 @@ TEST_F(PixelTest, BoundObjectsOutliveTheirLastApplicationReference)
 // ---------------------------------------------------------------------------
 // Presentation.
 
-TEST_F(PixelTest, AfterAResizeTheBackBufferKeepsItsSizeAndContent)
+// On a real window that the user resizes (through the X server): the back
+// buffer keeps its size and content, and Present shows it stretched over the
+// whole new client area; back at the old size, frames go straight to the
+// window again.
+class PresentOnXServer : public DrawingTest {
+protected:
+    void SetUp() override
+    {
+        if (!testsupport::isTestChild()) return;
+        windowStyle = WS_POPUP | WS_VISIBLE;
+        DrawingTest::SetUp();
+    }
+
+    // Pumps the window's messages until its client area is width x height.
+    bool resized(testsupport::XUser& user, int newWidth, int newHeight)
+    {
+        user.resize(testsupport::xWindowOf(tvplat::sdlWindow(window)), newWidth, newHeight);
+        return testsupport::waitFor([&] {
+            MSG msg{};
+            while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&msg);
+            RECT client{};
+            return GetClientRect(window, &client) && client.right == newWidth && client.bottom == newHeight;
+        });
+    }
+    // Blue, the left half red, the top quarter green.
+    void drawPicture()
+    {
+        clear(D3DCOLOR_XRGB(0, 0, 255));
+        EXPECT_EQ(draw(quad(-0.5f, -0.5f, 32 - 0.5f, 48 - 0.5f, 0.5f, D3DCOLOR_XRGB(255, 0, 0))), D3D_OK);
+        EXPECT_EQ(draw(quad(-0.5f, -0.5f, 64 - 0.5f, 12 - 0.5f, 0.5f, D3DCOLOR_XRGB(0, 255, 0))), D3D_OK);
+    }
+};
+
+// Every window pixel whose neighbourhood in the back buffer is of one colour
+// shows that colour: the back buffer stretched over the whole window,
+// whatever filter blends the edges between colours.
+void expectStretched(const testsupport::RgbaImage& shown, const Image& back)
 {
+    ASSERT_FALSE(shown.empty()) << shown.error;
+    ASSERT_FALSE(back.pixels.empty());
+    const auto clamp = [](int v, UINT size) { return std::clamp(v, 0, static_cast<int>(size) - 1); };
+    size_t checked = 0;
+    size_t wrong = 0;
+    for (uint32_t y = 0; y < shown.height; ++y)
+        for (uint32_t x = 0; x < shown.width; ++x) {
+            const int sx = static_cast<int>(std::floor((x + 0.5) * back.width / shown.width - 0.5));
+            const int sy = static_cast<int>(std::floor((y + 0.5) * back.height / shown.height - 0.5));
+            const uint32_t colour = back.at(clamp(sx, back.width), clamp(sy, back.height));
+            bool uniform = true;
+            for (int ny = sy - 1; ny <= sy + 2; ++ny)
+                for (int nx = sx - 1; nx <= sx + 2; ++nx)
+                    uniform = uniform && back.at(clamp(nx, back.width), clamp(ny, back.height)) == colour;
+            if (!uniform) continue;
+            ++checked;
+            const uint8_t* p = shown.at(x, y);
+            const uint32_t seen = 0xFF000000u | (uint32_t{p[0]} << 16) | (uint32_t{p[1]} << 8) | p[2];
+            if (seen != (colour | 0xFF000000u) && ++wrong <= 5)
+                ADD_FAILURE() << "window pixel (" << x << ", " << y << ") is " << hex(seen) << ", the back buffer "
+                              << hex(colour) << " there";
+        }
+    EXPECT_GT(checked, size_t{shown.width} * shown.height / 2);
+    EXPECT_EQ(wrong, 0u);
+}
+
+TEST_F(PresentOnXServer, AfterAResizeTheBackBufferKeepsItsSizeAndIsStretchedOverTheWindow)
+{
+    if (!testsupport::onOwnXServer()) return;
+    testsupport::XUser user;
+    ASSERT_TRUE(user.connected()) << user.error();
+    SDL_Window* sdl = tvplat::sdlWindow(window);
     IDirect3DPixelShader9* shader = pixelShader(device, colorPixelShader);
+    ASSERT_NE(shader, nullptr);
     device->SetPixelShader(shader);
-    SDL_SetWindowSize(tvplat::sdlWindow(window), 100, 80);
+
+    ASSERT_TRUE(resized(user, 100, 80));
     // Present notices the new size; the next frames go to an offscreen
     // buffer of the back buffer's size, stretched at Present.
     ASSERT_EQ(device->Present(nullptr, nullptr, nullptr, nullptr), D3D_OK);
-    clear(D3DCOLOR_XRGB(0, 0, 255));
-    ASSERT_EQ(draw(quad(-0.5f, -0.5f, 2 - 0.5f, 2 - 0.5f, 0.5f, D3DCOLOR_XRGB(255, 0, 0))), D3D_OK);
+    drawPicture();
     const Image image = readBackBuffer(device);
     ASSERT_EQ(image.width, static_cast<UINT>(width));
     ASSERT_EQ(image.height, static_cast<UINT>(height));
-    EXPECT_EQ(image.at(0, 0), 0xFFFF0000u) << hex(image.at(0, 0));
-    EXPECT_EQ(image.at(1, 1), 0xFFFF0000u);
-    EXPECT_EQ(image.at(2, 2), 0xFF0000FFu);
-    EXPECT_EQ(device->Present(nullptr, nullptr, nullptr, nullptr), D3D_OK);
+    EXPECT_EQ(image.at(0, 0), 0xFF00FF00u) << hex(image.at(0, 0));
+    EXPECT_EQ(image.at(31, 12), 0xFFFF0000u) << hex(image.at(31, 12));
+    EXPECT_EQ(image.at(32, 12), 0xFF0000FFu) << hex(image.at(32, 12));
+    ASSERT_EQ(device->Present(nullptr, nullptr, nullptr, nullptr), D3D_OK);
+    int drawableWidth = 0, drawableHeight = 0;
+    SDL_GL_GetDrawableSize(sdl, &drawableWidth, &drawableHeight);
+    EXPECT_EQ(drawableWidth, 100);
+    EXPECT_EQ(drawableHeight, 80);
+    expectStretched(testsupport::shownIn(sdl), image);
+
     // Back to the original size: straight to the window again.
-    SDL_SetWindowSize(tvplat::sdlWindow(window), width, height);
-    EXPECT_EQ(device->Present(nullptr, nullptr, nullptr, nullptr), D3D_OK);
+    ASSERT_TRUE(resized(user, width, height));
+    ASSERT_EQ(device->Present(nullptr, nullptr, nullptr, nullptr), D3D_OK);
     clear(D3DCOLOR_XRGB(0, 255, 0));
     EXPECT_EQ(readBackBuffer(device).at(5, 5), 0xFF00FF00u);
+    drawPicture();
+    const Image again = readBackBuffer(device);
+    ASSERT_EQ(device->Present(nullptr, nullptr, nullptr, nullptr), D3D_OK);
+    expectStretched(testsupport::shownIn(sdl), again);
     device->SetPixelShader(nullptr);
     shader->Release();
 }
