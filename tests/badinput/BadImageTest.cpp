@@ -163,7 +163,7 @@ TEST(DamagedImages, NoResFolderAtAll)
 // ---- Unusual but valid encodings ------------------------------------------
 
 // The frame read back from a run's --out file.
-RgbaImage frameOf(const ScratchFolder& folder) { return RgbaImage::fromPngFile(folder.file("frame.png")); }
+RgbaImage frameOf(const ScratchFolder& folder) { return testsupport::readPng(folder.file("frame.png")); }
 
 TEST(UnusualImages, EveryColourTypeDepthAndInterlacingDrawsTheSameFrame)
 {
@@ -175,7 +175,7 @@ TEST(UnusualImages, EveryColourTypeDepthAndInterlacingDrawsTheSameFrame)
     const std::vector<std::string> images = ScratchFolder::imageFiles();
     std::vector<RgbaImage> pictures;
     for (const std::string& image : images) {
-        pictures.push_back(broken::greyLevels(RgbaImage::fromPngFile(TARNVALE_SOURCE_DIR "/" + image)));
+        pictures.push_back(broken::greyLevels(testsupport::readPng(TARNVALE_SOURCE_DIR "/" + image)));
         ASSERT_FALSE(pictures.back().empty()) << image;
     }
 

@@ -4,7 +4,7 @@
 #pragma once
 
 #include "BrokenFiles.h"
-#include "CaptureRun.h"
+#include "support/CaptureRun.h"
 
 #include <gtest/gtest.h>
 

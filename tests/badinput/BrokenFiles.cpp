@@ -2,11 +2,7 @@
 
 #include "support/PngMaker.h"
 
-#include <png.h>
 #include <zlib.h>
-
-#include <fstream>
-#include <iterator>
 
 namespace {
 
@@ -21,30 +17,6 @@ void put32(unsigned char* p, uint32_t value)
 }
 
 }  // namespace
-
-RgbaImage RgbaImage::fromPng(const Bytes& png)
-{
-    RgbaImage image;
-    png_image reader = {};
-    reader.version = PNG_IMAGE_VERSION;
-    if (!png_image_begin_read_from_memory(&reader, png.data(), png.size())) return image;
-    reader.format = PNG_FORMAT_RGBA;
-    std::vector<uint8_t> pixels(PNG_IMAGE_SIZE(reader));
-    if (!png_image_finish_read(&reader, nullptr, pixels.data(), 0, nullptr)) {
-        png_image_free(&reader);
-        return image;
-    }
-    image.width = reader.width;
-    image.height = reader.height;
-    image.pixels = std::move(pixels);
-    return image;
-}
-
-RgbaImage RgbaImage::fromPngFile(const std::string& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    return fromPng(Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()));
-}
 
 namespace broken {
 

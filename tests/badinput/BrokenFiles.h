@@ -3,6 +3,8 @@
 // other PNG colour types, bit depths and interlacing.
 #pragma once
 
+#include "support/PngFile.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -10,17 +12,7 @@
 
 typedef std::vector<unsigned char> Bytes;
 
-// An 8-bit RGBA image, rows top to bottom.
-struct RgbaImage {
-    uint32_t width = 0;
-    uint32_t height = 0;
-    std::vector<uint8_t> pixels;  // width * height * 4
-
-    static RgbaImage fromPng(const Bytes& png);  // empty on failure
-    static RgbaImage fromPngFile(const std::string& path);
-    bool empty() const { return pixels.empty(); }
-    const uint8_t* at(uint32_t x, uint32_t y) const { return &pixels[(static_cast<size_t>(y) * width + x) * 4]; }
-};
+using testsupport::RgbaImage;
 
 namespace broken {
 

@@ -1,13 +1,14 @@
 // The rack as rendered: frames captured through the GL device with the
 // built tarnvale-capture, probed where the camera puts the balls, the gaps
 // between them, their lit sides, and which ball covers which after a drag.
+#include "support/CaptureRun.h"
+#include "support/PngFile.h"
+
 #include <gtest/gtest.h>
-#include <png.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cmath>
-#include <cstdlib>
-#include <cstring>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -23,14 +24,12 @@ struct Rgb {
     int brightest() const { return std::max(r, std::max(g, b)); }
 };
 
-struct Frame {
-    uint32_t width = 0;
-    uint32_t height = 0;
-    std::vector<uint8_t> rgb;
+// A captured frame, read as colours.
+struct Frame : testsupport::RgbaImage {
     Rgb at(int x, int y) const
     {
-        const size_t i = (static_cast<size_t>(y) * width + x) * 3;
-        return {rgb[i], rgb[i + 1], rgb[i + 2]};
+        const uint8_t* p = RgbaImage::at(static_cast<uint32_t>(x), static_cast<uint32_t>(y));
+        return {p[0], p[1], p[2]};
     }
 };
 
@@ -50,37 +49,24 @@ class RackPixels : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        if (!fs::exists(toolPath)) GTEST_SKIP() << toolPath << " is not built";
+        ASSERT_TRUE(fs::exists(toolPath)) << toolPath << " is not built";
         dir = fs::temp_directory_path() / ("tarnvale-rack-pixels-" + std::to_string(getpid()));
         fs::create_directories(dir);
     }
     void TearDown() override { fs::remove_all(dir); }
 
     // Runs the capture tool with `arguments` and reads back its last frame.
-    Frame capture(const std::string& arguments)
+    Frame capture(const std::vector<std::string>& arguments)
     {
         const fs::path out = dir / "frame.png";
         fs::remove(out);
-        const std::string command = std::string("'") + toolPath + "' --frames 3 --seed 1 " + arguments + " --out '" +
-                                    out.string() + "' >/dev/null";
-        EXPECT_EQ(std::system(command.c_str()), 0) << command;
-
+        std::vector<std::string> all = {"--frames", "3", "--seed", "1", "--out", out.string()};
+        all.insert(all.end(), arguments.begin(), arguments.end());
+        const CaptureRun run = CaptureRun::run({}, all);
+        EXPECT_TRUE(run.exitedWith(0)) << run.describe();
         Frame frame;
-        png_image image;
-        std::memset(&image, 0, sizeof image);
-        image.version = PNG_IMAGE_VERSION;
-        if (!png_image_begin_read_from_file(&image, out.string().c_str())) {
-            ADD_FAILURE() << "no readable frame: " << out;
-            return frame;
-        }
-        image.format = PNG_FORMAT_RGB;
-        frame.rgb.resize(PNG_IMAGE_SIZE(image));
-        if (!png_image_finish_read(&image, nullptr, frame.rgb.data(), 0, nullptr)) {
-            ADD_FAILURE() << image.message;
-            return frame;
-        }
-        frame.width = image.width;
-        frame.height = image.height;
+        static_cast<testsupport::RgbaImage&>(frame) = testsupport::readPng(out);
+        if (frame.empty()) ADD_FAILURE() << "no readable frame: " << frame.error;
         return frame;
     }
 
@@ -117,7 +103,7 @@ bool orangeish(const Rgb& c) { return c.r > 80 && c.g > 0.3 * c.r && c.g < 0.62 
 
 TEST_F(RackPixels, BallsWhereTheCameraPutsThem)
 {
-    const Frame frame = capture("");
+    const Frame frame = capture({});
     ASSERT_EQ(frame.width, 1024u);
     ASSERT_EQ(frame.height, 768u);
 
@@ -155,7 +141,7 @@ TEST_F(RackPixels, BallsWhereTheCameraPutsThem)
 // they are drawn after it.
 TEST_F(RackPixels, DragTurnsTheRackEdgeOnWithDepth)
 {
-    const Frame right = capture("--drag 512,384:602,384");
+    const Frame right = capture({"--drag", "512,384:602,384"});
     ASSERT_EQ(right.width, 1024u);
     for (Pixel p : {project(-400, 355), project(400, 350), project(-300, 175), project(300, 175)})
         EXPECT_LT(right.at(p.x, p.y).brightest(), 4) << "ball left at " << p.x << ", " << p.y;
@@ -167,7 +153,7 @@ TEST_F(RackPixels, DragTurnsTheRackEdgeOnWithDepth)
     EXPECT_LT(share(right, nearLeft, 20, orangeish), 0.1);
 
     // Yaw -90: ball 5 (orange) is in front instead.
-    const Frame left = capture("--drag 512,384:422,384");
+    const Frame left = capture({"--drag", "512,384:422,384"});
     ASSERT_EQ(left.width, 1024u);
     const Pixel nearRight = project(0, 350, -400);
     EXPECT_GT(share(left, nearRight, 20, orangeish), 0.3);

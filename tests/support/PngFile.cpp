@@ -8,20 +8,20 @@
 
 namespace testsupport {
 
-RgbaImage readPng(const std::filesystem::path& path)
+namespace {
+
+// Decodes from `image`, which has begun to read its source (or failed to).
+RgbaImage finishRead(png_image& image, bool begun, const std::string& source)
 {
     RgbaImage result;
-    png_image image;
-    std::memset(&image, 0, sizeof image);
-    image.version = PNG_IMAGE_VERSION;
-    if (!png_image_begin_read_from_file(&image, path.c_str())) {
-        result.error = path.string() + ": " + image.message;
+    if (!begun) {
+        result.error = source + ": " + image.message;
         return result;
     }
     image.format = PNG_FORMAT_RGBA;
     std::vector<uint8_t> pixels(PNG_IMAGE_SIZE(image));
     if (!png_image_finish_read(&image, nullptr, pixels.data(), 0, nullptr)) {
-        result.error = path.string() + ": " + image.message;
+        result.error = source + ": " + image.message;
         png_image_free(&image);
         return result;
     }
@@ -29,6 +29,25 @@ RgbaImage readPng(const std::filesystem::path& path)
     result.height = image.height;
     result.pixels = std::move(pixels);
     return result;
+}
+
+}  // namespace
+
+RgbaImage readPng(const std::filesystem::path& path)
+{
+    png_image image;
+    std::memset(&image, 0, sizeof image);
+    image.version = PNG_IMAGE_VERSION;
+    return finishRead(image, png_image_begin_read_from_file(&image, path.c_str()) != 0, path.string());
+}
+
+RgbaImage readPng(const std::vector<uint8_t>& contents)
+{
+    png_image image;
+    std::memset(&image, 0, sizeof image);
+    image.version = PNG_IMAGE_VERSION;
+    return finishRead(image, png_image_begin_read_from_memory(&image, contents.data(), contents.size()) != 0,
+                      "PNG data");
 }
 
 uint64_t ImageDifference::beyond(int tolerance) const

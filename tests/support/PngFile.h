@@ -21,6 +21,8 @@ struct RgbaImage {
 };
 
 RgbaImage readPng(const std::filesystem::path& path);
+// The same from a file's contents in memory.
+RgbaImage readPng(const std::vector<uint8_t>& contents);
 
 // How two images of the same size differ (colour channels only).
 struct ImageDifference {

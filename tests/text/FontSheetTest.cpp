@@ -3,9 +3,8 @@
 // top-left 6 x 12 texels, and nothing anywhere else.
 #include <gtest/gtest.h>
 
+#include "support/PngFile.h"
 #include "tools/resgen/FixedFont6x12.h"
-
-#include <png.h>
 
 #include <cstdint>
 #include <string>
@@ -13,15 +12,11 @@
 
 TEST(FontSheet, HoldsTheFixedFontGlyphsInSevenByThirteenCells)
 {
-    const std::string path = std::string(TARNVALE_SOURCE_DIR) + "/res/smallfonts128x128.png";
-    png_image png = {};
-    png.version = PNG_IMAGE_VERSION;
-    ASSERT_TRUE(png_image_begin_read_from_file(&png, path.c_str())) << path << ": " << png.message;
-    png.format = PNG_FORMAT_RGBA;
-    std::vector<uint8_t> rgba(PNG_IMAGE_SIZE(png));
-    ASSERT_TRUE(png_image_finish_read(&png, nullptr, rgba.data(), 0, nullptr)) << png.message;
-    ASSERT_EQ(png.width, 128u);
-    ASSERT_EQ(png.height, 128u);
+    const testsupport::RgbaImage sheet = testsupport::readPng(TARNVALE_SOURCE_DIR "/res/smallfonts128x128.png");
+    ASSERT_TRUE(sheet.error.empty()) << sheet.error;
+    ASSERT_EQ(sheet.width, 128u);
+    ASSERT_EQ(sheet.height, 128u);
+    const std::vector<uint8_t>& rgba = sheet.pixels;
 
     // The alpha the sheet must have: glyph g's bitmap at (7 (g mod 18), 13 (g div 18)).
     std::vector<uint8_t> expected(128 * 128, 0);

@@ -1,19 +1,15 @@
 // The overlay on screen: frames rendered by tarnvale-capture through the GL
 // device must show every label's glyphs texel for pixel from the font sheet
 // (white over the black background) where the label's coordinates put them.
-#include <gtest/gtest.h>
-
+#include "support/CaptureRun.h"
+#include "support/PngFile.h"
 #include "tools/resgen/FixedFont6x12.h"
 
-#include <png.h>
-#include <sys/wait.h>
+#include <gtest/gtest.h>
+
 #include <unistd.h>
 
-#include <cstdlib>
 #include <filesystem>
-#include <fstream>
-#include <regex>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -21,61 +17,34 @@ namespace fs = std::filesystem;
 
 namespace {
 
+using testsupport::RgbaImage;
+
 const char* const kTool = TARNVALE_BINARY_DIR "/tools/tarnvale-capture";
 
-struct Frame {
-    int width = 0;
-    int height = 0;
-    std::vector<uint8_t> rgb;
-    const uint8_t* pixel(int x, int y) const { return &rgb[(static_cast<size_t>(y) * width + x) * 3]; }
-};
-
 struct Capture {
-    bool ok = false;
-    std::string json;
-    Frame frame;
+    CaptureRun run;
+    RgbaImage frame;
 };
 
-std::string jsonField(const std::string& json, const std::string& name)
+Capture runCapture(std::vector<std::string> arguments)
 {
-    const std::regex field("\"" + name + "\":\"((?:[^\"\\\\]|\\\\.)*)\"");
-    std::smatch match;
-    return std::regex_search(json, match, field) ? match[1].str() : std::string();
-}
-
-Capture runCapture(const std::string& arguments)
-{
-    Capture capture;
     const fs::path dir = fs::temp_directory_path() / ("tarnvale-overlay-" + std::to_string(getpid()));
     fs::create_directories(dir);
-    const fs::path png = dir / "frame.png", out = dir / "out.txt";
-    const std::string command = std::string("'") + kTool + "' " + arguments + " --out '" + png.string() + "' >'" +
-                                out.string() + "'";
-    const int status = std::system(command.c_str());
-    std::stringstream text;
-    text << std::ifstream(out).rdbuf();
-    capture.json = text.str();
-
-    png_image image = {};
-    image.version = PNG_IMAGE_VERSION;
-    if (WIFEXITED(status) && WEXITSTATUS(status) == 0 && png_image_begin_read_from_file(&image, png.c_str())) {
-        image.format = PNG_FORMAT_RGB;
-        capture.frame.width = static_cast<int>(image.width);
-        capture.frame.height = static_cast<int>(image.height);
-        capture.frame.rgb.resize(PNG_IMAGE_SIZE(image));
-        capture.ok = png_image_finish_read(&image, nullptr, capture.frame.rgb.data(), 0, nullptr) != 0;
-    }
+    const fs::path png = dir / "frame.png";
+    arguments.insert(arguments.end(), {"--out", png.string()});
+    Capture capture{CaptureRun::run({}, arguments), {}};
+    if (capture.run.exitedWith(0)) capture.frame = testsupport::readPng(png);
     fs::remove_all(dir);
     return capture;
 }
 
 // Checks every pixel of every 7 x 13 cell of a label at screen-space (x, y)
 // on a 1024 x 768 frame: glyph texels white, the rest of the cell black.
-void expectLabel(const Frame& frame, const std::string& text, int x, int y)
+void expectLabel(const RgbaImage& frame, const std::string& text, int x, int y)
 {
     SCOPED_TRACE("label \"" + text + "\"");
-    ASSERT_EQ(frame.width, 1024);
-    ASSERT_EQ(frame.height, 768);
+    ASSERT_EQ(frame.width, 1024u) << frame.error;
+    ASSERT_EQ(frame.height, 768u);
     int mismatches = 0;
     for (size_t i = 0; i < text.size(); ++i) {
         const int code = static_cast<signed char>(text[i]);
@@ -85,7 +54,7 @@ void expectLabel(const Frame& frame, const std::string& text, int x, int y)
                 const bool set = row < 12 && column < 6 && (kFixedFont6x12[g][row] & (0x80 >> column));
                 const int px = x + 512 + 7 * static_cast<int>(i) + column;
                 const int py = 384 - y - 11 + row;
-                const uint8_t* p = frame.pixel(px, py);
+                const uint8_t* p = frame.at(static_cast<uint32_t>(px), static_cast<uint32_t>(py));
                 const bool white = p[0] >= 250 && p[1] >= 250 && p[2] >= 250;
                 const bool black = p[0] <= 5 && p[1] <= 5 && p[2] <= 5;
                 if (set ? !white : !black) {
@@ -107,13 +76,13 @@ void expectLabel(const Frame& frame, const std::string& text, int x, int y)
 TEST(OverlayPixels, LabelsAreDrawnTexelForPixelWhereTheyStand)
 {
     ASSERT_TRUE(fs::exists(kTool)) << kTool << " is not built";
-    const Capture capture = runCapture("--frames 60 --frame-time 0.02 --debug");
-    ASSERT_TRUE(capture.ok) << capture.json;
+    const Capture capture = runCapture({"--frames", "60", "--frame-time", "0.02", "--debug"});
+    ASSERT_TRUE(capture.run.exitedWith(0)) << capture.run.describe();
 
-    const std::string fps = jsonField(capture.json, "fps_text");
-    const std::string description = jsonField(capture.json, "device");
-    ASSERT_EQ(fps.rfind("FPS: ", 0), 0u) << capture.json;
-    ASSERT_FALSE(description.empty()) << capture.json;
+    const std::string fps = capture.run.field("fps_text");
+    const std::string description = capture.run.field("device");
+    ASSERT_EQ(fps.rfind("FPS: ", 0), 0u) << capture.run.out;
+    ASSERT_FALSE(description.empty()) << capture.run.out;
 
     expectLabel(capture.frame, fps, 432, 364);
     expectLabel(capture.frame, description, -502, -374);
@@ -125,10 +94,10 @@ TEST(OverlayPixels, LabelsAreDrawnTexelForPixelWhereTheyStand)
 TEST(OverlayPixels, NoDebugLabelWithoutTheFlag)
 {
     ASSERT_TRUE(fs::exists(kTool)) << kTool << " is not built";
-    const Capture capture = runCapture("--frames 2");
-    ASSERT_TRUE(capture.ok) << capture.json;
+    const Capture capture = runCapture({"--frames", "2"});
+    ASSERT_TRUE(capture.run.exitedWith(0)) << capture.run.describe();
     expectLabel(capture.frame, std::string(10, ' '), -502, 364);
-    const std::string description = jsonField(capture.json, "device");
+    const std::string description = capture.run.field("device");
     if (description.rfind("REF", 0) == 0) {
         EXPECT_EQ(description, "REF, Software Vertex Processing");
     }

@@ -1,7 +1,5 @@
 #include "CaptureRun.h"
 
-#include <nlohmann/json.hpp>
-
 namespace fs = std::filesystem;
 
 CaptureRun CaptureRun::run(const fs::path& folder, const std::vector<std::string>& arguments,
@@ -14,10 +12,16 @@ CaptureRun CaptureRun::run(const fs::path& folder, const std::vector<std::string
     return result;
 }
 
+nlohmann::json CaptureRun::summary() const
+{
+    nlohmann::json parsed = nlohmann::json::parse(out, nullptr, false);
+    return parsed.is_discarded() ? nlohmann::json() : parsed;
+}
+
 std::string CaptureRun::field(const std::string& key) const
 {
-    const nlohmann::json summary = nlohmann::json::parse(out, nullptr, false);
-    if (!summary.is_object() || !summary.contains(key)) return std::string();
-    const nlohmann::json& value = summary[key];
+    const nlohmann::json parsed = summary();
+    if (!parsed.is_object() || !parsed.contains(key)) return std::string();
+    const nlohmann::json& value = parsed[key];
     return value.is_string() ? value.get<std::string>() : value.dump();
 }

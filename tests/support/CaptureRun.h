@@ -1,8 +1,11 @@
-// Runs the built tarnvale-capture in a given working folder, with extra
-// environment variables, under a time limit, and collects what it did.
+// Runs the built tarnvale-capture for a test: in a given working folder (the
+// test's own when empty), with extra environment variables, under a time
+// limit; and reads what it reported on stdout, a one-line JSON summary.
 #pragma once
 
-#include "support/ChildProcess.h"
+#include "ChildProcess.h"
+
+#include <nlohmann/json.hpp>
 
 #include <filesystem>
 #include <string>
@@ -14,7 +17,9 @@ struct CaptureRun : testsupport::ChildRun {
     static CaptureRun run(const std::filesystem::path& folder, const std::vector<std::string>& arguments,
                           const std::vector<std::string>& environment = {}, double timeLimitSeconds = 90.0);
 
-    // The value of a top-level field of the JSON summary, strings without
-    // their quotes; empty when absent.
+    // The JSON summary; null when stdout holds none.
+    nlohmann::json summary() const;
+    // The value of a top-level field of the summary, strings without their
+    // quotes; empty when absent.
     std::string field(const std::string& key) const;
 };
