@@ -317,19 +317,16 @@ TEST(ShaderCompile, ProgramShadersCompile)
         const char* path;
         const char* profile;
     };
-    int compiled = 0;
     for (File f : {File{"superellipsoid.vsh", "vs_2_0"}, File{"superellipsoid.psh", "ps_2_0"},
                    File{"textfont.vsh", "vs_1_1"}}) {
-        if (access(f.path, F_OK) != 0) continue;
         ID3DXBuffer* code = nullptr;
         ID3DXBuffer* errors = nullptr;
         HRESULT hr = D3DXCompileShaderFromFileA(f.path, nullptr, nullptr, "main", f.profile, 0, &code, &errors, nullptr);
         EXPECT_EQ(hr, S_OK) << f.path << ": " << (errors ? static_cast<const char*>(errors->GetBufferPointer()) : "");
+        EXPECT_NE(code, nullptr) << f.path;
         if (code) code->Release();
         if (errors) errors->Release();
-        ++compiled;
     }
-    if (compiled == 0) GTEST_SKIP() << "no shader sources in the working folder";
 }
 
 // ---- Failures -----------------------------------------------------------------

@@ -354,22 +354,16 @@ TEST_F(TextureLoadTest, NullArgumentsAreRejected)
     EXPECT_TRUE(device.createTextureCalls.empty());
 }
 
-// The program's own images, where they have been generated.
+// The program's own images, by the names the program uses.
 TEST_F(TextureLoadTest, ProgramImagesLoad)
 {
     std::vector<std::string> names = {"res\\cueball.png", "res\\smallfonts128x128.png"};
     for (int i = 1; i <= 15; ++i) names.push_back("res\\" + std::to_string(i) + "-ball.png");
-    int loaded = 0;
     for (const std::string& name : names) {
-        std::string path = name;
-        path[3] = '/';
-        if (access(path.c_str(), F_OK) != 0) continue;
         IDirect3DTexture9* texture = nullptr;
         EXPECT_EQ(D3DXCreateTextureFromFileA(&device, name.c_str(), &texture), D3D_OK) << name;
         if (texture) texture->Release();
-        ++loaded;
     }
-    if (loaded == 0) GTEST_SKIP() << "no images in res/ yet";
     EXPECT_EQ(device.liveTextures, 0);
 }
 
