@@ -36,8 +36,9 @@ inline std::string runPngTextureCase(const uint8_t* data, size_t size)
     }
     if (!texture) return "successful load returned no texture";
 
-    // The texture has the size the header declares and a full mip chain,
-    // every level unlocked again.
+    // The texture has the size the header declares (the loader takes only
+    // files whose first chunk is IHDR, so it is at offset 16) and a full mip
+    // chain, every level unlocked again.
     auto* fake = static_cast<testing_support::FakeTexture*>(texture);
     const uint32_t width = (uint32_t{data[16]} << 24) | (uint32_t{data[17]} << 16) | (uint32_t{data[18]} << 8) | data[19];
     const uint32_t height = (uint32_t{data[20]} << 24) | (uint32_t{data[21]} << 16) | (uint32_t{data[22]} << 8) | data[23];

@@ -8,6 +8,7 @@ program's two smallest real images. HLSL seeds: the three shader sources
 behind the byte that picks their profile. Label seeds: short operation
 scripts with the texts the program shows. Run from the repository root.
 """
+import base64
 import os
 import shutil
 import struct
@@ -118,6 +119,11 @@ def png_seeds():
                                                     (b"tEXt", b"Comment\x00tiny")])
     seeds["gray1-16384x1.png"] = encode(16384, 1, 0, 1, lambda x, y: [x & 1])
     seeds["gray1-1x16384.png"] = encode(1, 16384, 0, 1, lambda x, y: [y & 1])
+    # A finding of fuzz_png_texture: an unknown chunk ("gAMP") before IHDR. The
+    # loader must refuse it; "refused-" seeds are refused by design.
+    seeds["refused-chunk-before-ihdr.png"] = base64.b64decode(
+        "iVBORw0KGgoAAAAEZ0FNUIlQTkcNChoKAAAADUlIRFIAAAADAAAAAggEAAAAN32ukQAAABZJREFUeNpjYGBIYTjBwMBwIuXEiRMAFYoE"
+        "seUzuGsAAAAASUxUjwjb6YKSAA==")
     return seeds
 
 

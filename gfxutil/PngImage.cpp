@@ -120,6 +120,13 @@ PngImage::Status PngImage::decode(const unsigned char* data, size_t size, std::s
         reason = "file is truncated";
         return Status::InvalidData;
     }
+    // The header chunk comes first in every PNG file. libpng refuses the
+    // chunks it knows when they come before it but skips unknown ones, and
+    // would then read the header wherever it turns up.
+    if (size >= 16 && std::memcmp(data + 12, "IHDR", 4) != 0) {
+        reason = "the first chunk is not IHDR";
+        return Status::InvalidData;
+    }
 
     PngReader reader;
     reader.data = data;

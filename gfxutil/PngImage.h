@@ -20,7 +20,8 @@ public:
 
     // Decodes the file contents in data[0 .. size). On failure the image is
     // empty and `reason` is a short description ("not a PNG file",
-    // "file is truncated", "IDAT: CRC error", ...).
+    // "file is truncated", "the first chunk is not IHDR", "IDAT: CRC
+    // error", ...).
     Status decode(const unsigned char* data, size_t size, std::string& reason);
 
     uint32_t width() const { return imageWidth; }

@@ -298,6 +298,7 @@ TEST_F(TextureLoadTest, DamagedAndForeignFilesAreRefusedCleanly)
     expectRefused(write("cut-in-header.png", PngMaker::truncated(good, 20)), "truncated");
     expectRefused(write("bad-ihdr-crc.png", PngMaker::withBadCrc(good, "IHDR")), "CRC");
     expectRefused(write("bad-idat-crc.png", PngMaker::withBadCrc(good, "IDAT")), "CRC");
+    expectRefused(TARNVALE_SOURCE_DIR "/fuzz/corpus/png/refused-chunk-before-ihdr.png", "not IHDR");
     expectRefused(write("text.png", {'h', 'e', 'l', 'l', 'o', ' ', 'w', 'o', 'r', 'l', 'd', '\n'}), "not a PNG file");
     expectRefused(write("photo.png", {0xFF, 0xD8, 0xFF, 0xE0, 0, 16, 'J', 'F', 'I', 'F', 0, 1, 1}), "JPEG");
     expectRefused(write("empty.png", {}), "not a PNG file");

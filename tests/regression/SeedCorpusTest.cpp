@@ -1,6 +1,7 @@
 // The fuzzers' committed seeds replayed through the fuzz cases: every seed
 // is a valid input (images load, shaders compile), so the checks the fuzzers
 // rely on hold on them, and a change that starts refusing good input shows.
+// Image seeds named "refused-..." are findings the loader must refuse.
 #include "fuzz/HlslCompileCase.h"
 #include "fuzz/PngTextureCase.h"
 #include "fuzz/TextLabelCase.h"
@@ -45,8 +46,11 @@ TEST(SeedCorpus, EveryImageSeedLoads)
         EXPECT_EQ(fuzzing::runPngTextureCase(data.data(), data.size()), "");
         testing_support::RecordingDevice device;
         IDirect3DTexture9* texture = nullptr;
+        const bool refused = file.filename().string().rfind("refused-", 0) == 0;
+        ::testing::internal::CaptureStderr();
         EXPECT_EQ(D3DXCreateTextureFromFileInMemory(&device, data.data(), static_cast<UINT>(data.size()), &texture),
-                  D3D_OK);
+                  refused ? D3DXERR_INVALIDDATA : D3D_OK);
+        ::testing::internal::GetCapturedStderr();
         if (texture) texture->Release();
     }
 }
