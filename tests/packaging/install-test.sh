@@ -132,25 +132,39 @@ esac
 problems="$(grep -v 'resorting to REF' "$scratch/capture.err" | grep -Ei 'cannot|missing|fail|error' || true)"
 [ -z "$problems" ] || fail "the installed run reported a problem: $problems"
 
-# The program itself runs until it is told to quit: it must be running,
-# from the data folder, a few seconds after its launcher started it.
+# The program itself, started through its launcher, must run from the data
+# folder and quit in order when told to: SIGTERM, which SDL turns into a
+# close once its event loop is set up, ends the message loop with status 0
+# (a start that fails ends with 1 by itself). Each step waits for its
+# condition, at most 60 s.
 (cd "$elsewhere" && SDL_VIDEODRIVER=offscreen exec "$prefix/bin/tarnvale" >"$scratch/program.out" 2>&1) &
 pid=$!
-sleep 1
-cwd="$(readlink "/proc/$pid/cwd" 2>/dev/null)"
-exe="$(readlink "/proc/$pid/exe" 2>/dev/null)"
-[ "$cwd" = "$prefix/share/tarnvale" ] || fail "tarnvale runs in '$cwd', expected $prefix/share/tarnvale"
-[ "$exe" = "$prefix/libexec/tarnvale/tarnvale" ] || fail "tarnvale runs '$exe'"
-for _ in 1 2 3 4 5 6 7 8; do
-    kill -0 "$pid" 2>/dev/null || break
-    sleep 1
-done
-if kill -0 "$pid" 2>/dev/null; then
-    kill "$pid"
-    wait "$pid" 2>/dev/null
-else
-    wait "$pid"
-    fail "tarnvale stopped by itself with status $?: $(cat "$scratch/program.out")"
+wait_for() {  # what, then a command that succeeds once it holds
+    local what="$1"
+    shift
+    for _ in $(seq 600); do
+        "$@" && return 0
+        kill -0 "$pid" 2>/dev/null || break
+        sleep 0.1
+    done
+    fail "tarnvale: $what never happened: $(cat "$scratch/program.out")"
+    return 1
+}
+runs_program() { [ "$(readlink "/proc/$pid/exe" 2>/dev/null)" = "$prefix/libexec/tarnvale/tarnvale" ]; }
+handles_sigterm() {  # bit 15 (SIGTERM) of the caught-signal mask
+    local caught
+    caught="$(awk '/^SigCgt:/ { print $2 }' "/proc/$pid/status" 2>/dev/null)"
+    [ -n "$caught" ] && (( (16#$caught >> 14) & 1 ))
+}
+if wait_for "the launcher starting the program" runs_program; then
+    cwd="$(readlink "/proc/$pid/cwd" 2>/dev/null)"
+    [ "$cwd" = "$prefix/share/tarnvale" ] || fail "tarnvale runs in '$cwd', expected $prefix/share/tarnvale"
+    wait_for "SDL taking over SIGTERM" handles_sigterm && kill -TERM "$pid"
 fi
+ended() { ! kill -0 "$pid" 2>/dev/null; }
+wait_for "the program ending" ended || kill -KILL "$pid" 2>/dev/null
+wait "$pid"
+status=$?
+[ "$status" -eq 0 ] || fail "tarnvale ended with status $status: $(cat "$scratch/program.out")"
 
 finish "$mode: the installed programs run"
