@@ -4,6 +4,8 @@
 BUILD_DIR ?= build
 BUILD_TYPE ?= RelWithDebInfo
 JOBS ?= $(shell nproc)
+# Extra cache settings for both builds (CI: -DCMAKE_COMPILE_WARNING_AS_ERROR=ON).
+CMAKE_ARGS ?=
 
 .PHONY: all deps configure build run test clean windows
 
@@ -13,7 +15,7 @@ deps:
 	@scripts/install-deps
 
 configure: deps
-	@cmake -S . -B $(BUILD_DIR) -DCMAKE_BUILD_TYPE=$(BUILD_TYPE) >/dev/null
+	@cmake -S . -B $(BUILD_DIR) -DCMAKE_BUILD_TYPE=$(BUILD_TYPE) $(CMAKE_ARGS) >/dev/null
 
 build: configure
 	@cmake --build $(BUILD_DIR) -j $(JOBS)
@@ -40,7 +42,7 @@ windows: deps
 # the leak suppressions; programs the tests start inherit them.
 .PHONY: test-asan
 test-asan: deps
-	@cmake --preset asan >/dev/null
+	@cmake --preset asan $(CMAKE_ARGS) >/dev/null
 	@cmake --build --preset asan -j $(JOBS)
 	@ctest --preset asan -j $(JOBS)
 
