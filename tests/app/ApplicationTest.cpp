@@ -6,6 +6,7 @@
 #include "scene/Ball.h"
 #include "scene/BallRack.h"
 #include "support/RecordingDevice.h"
+#include "support/TempFolder.h"
 #include "text/BitmapFont.h"
 #include "text/TextLabel.h"
 #include "text/TextRenderer.h"
@@ -14,7 +15,6 @@
 
 #include <tarnvale_platform.h>
 
-#include <unistd.h>
 
 #include <algorithm>
 #include <filesystem>
@@ -282,19 +282,17 @@ TEST_F(ApplicationTest, TeardownReleasesEverythingOnce)
 TEST_F(ApplicationTest, MissingShaderLeavesTheApplicationNotReadyAndUndrawn)
 {
     const fs::path repository = fs::current_path();
-    const fs::path scratch = fs::temp_directory_path() / ("tarnvale-app-test-" + std::to_string(getpid()));
 
     // Each run lacks one of the shader sources.
     for (const char* missing : {"superellipsoid.psh", "superellipsoid.vsh", "textfont.vsh"}) {
         SCOPED_TRACE(missing);
-        fs::remove_all(scratch);
-        fs::create_directories(scratch);
+        testsupport::TempFolder scratch("app-test");
         fs::create_directory_symlink(repository / "res", scratch / "res");
         for (const char* shader : {"superellipsoid.vsh", "superellipsoid.psh", "textfont.vsh"})
             if (std::string(shader) != missing)
                 fs::create_symlink(repository / shader, scratch / shader);
 
-        fs::current_path(scratch);
+        scratch.enter();
         tvplat::clearMessageBoxLog();
         {
             auto app = make();
@@ -309,7 +307,5 @@ TEST_F(ApplicationTest, MissingShaderLeavesTheApplicationNotReadyAndUndrawn)
             EXPECT_TRUE(device.calls.empty());
         }
         EXPECT_EQ(device.liveObjects(), 0);
-        fs::current_path(repository);
     }
-    fs::remove_all(scratch);
 }

@@ -1,9 +1,6 @@
 #include "ScratchFolder.h"
 
-#include <unistd.h>
-
 #include <algorithm>
-#include <atomic>
 #include <fstream>
 #include <iterator>
 
@@ -15,21 +12,11 @@ const fs::path sourceRoot = TARNVALE_SOURCE_DIR;
 
 }  // namespace
 
-ScratchFolder::ScratchFolder(const std::string& label)
+ScratchFolder::ScratchFolder(const std::string& label) : folder("badinput-" + label), root(folder.path())
 {
-    static std::atomic<int> serial{0};
-    root = fs::temp_directory_path() /
-           ("tarnvale-badinput-" + std::to_string(getpid()) + "-" + std::to_string(serial++) + "-" + label);
-    fs::remove_all(root);
     fs::create_directories(root / "res");
     for (const std::string& image : imageFiles()) fs::copy_file(sourceRoot / image, root / image);
     for (const std::string& shader : shaderFiles()) fs::copy_file(sourceRoot / shader, root / shader);
-}
-
-ScratchFolder::~ScratchFolder()
-{
-    std::error_code ignored;
-    fs::remove_all(root, ignored);
 }
 
 namespace {

@@ -3,6 +3,8 @@
 // with the object.
 #pragma once
 
+#include "support/TempFolder.h"
+
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -11,9 +13,6 @@ class ScratchFolder {
 public:
     // Copies from the source tree; `label` goes into the folder's name.
     explicit ScratchFolder(const std::string& label);
-    ~ScratchFolder();
-    ScratchFolder(const ScratchFolder&) = delete;
-    ScratchFolder& operator=(const ScratchFolder&) = delete;
 
     const std::filesystem::path& path() const { return root; }
     std::filesystem::path file(const std::string& relative) const { return root / relative; }
@@ -32,5 +31,6 @@ public:
     static std::vector<unsigned char> readOriginal(const std::string& relative);
 
 private:
+    testsupport::TempFolder folder;
     std::filesystem::path root;
 };

@@ -2,10 +2,9 @@
 // the PNG files it writes, scripted input and the scripted clock.
 #include "support/CaptureRun.h"
 #include "support/PngFile.h"
+#include "support/TempFolder.h"
 
 #include <gtest/gtest.h>
-
-#include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
@@ -40,13 +39,8 @@ protected:
     void SetUp() override
     {
         ASSERT_TRUE(fs::exists(toolPath)) << toolPath << " is not built";
-        dir = fs::temp_directory_path() /
-              ("tarnvale-capture-test-" + std::to_string(getpid()) + "-" +
-               ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::remove_all(dir);
-        fs::create_directories(dir);
+        ASSERT_FALSE(dir.path().empty());
     }
-    void TearDown() override { fs::remove_all(dir); }
 
     // Runs the tool with `arguments` (and `--out FILE` in the scratch folder
     // when `out` is given).
@@ -65,7 +59,7 @@ protected:
         return {image.width, image.height};
     }
 
-    fs::path dir;
+    testsupport::TempFolder dir{"capture-test"};
 };
 
 bool isDeviceDescription(const std::string& text)

@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include "support/TempFolder.h"
+
 #include <chrono>
 #include <cstdio>
 #include <cstring>
@@ -161,29 +163,17 @@ void compile(Compiled& out, const std::string& source, const char* profile, cons
 
 class ShaderFiles : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
-        char pattern[] = "/tmp/tarnvale-shaders-XXXXXX";
-        ASSERT_NE(mkdtemp(pattern), nullptr);
-        folder = pattern;
-    }
-    void TearDown() override
-    {
-        for (auto it = made.rbegin(); it != made.rend(); ++it) std::remove(it->c_str());
-        rmdir(folder.c_str());
-    }
+    void SetUp() override { ASSERT_FALSE(scratch.path().empty()); }
     std::string write(const std::string& name, const std::string& text)
     {
         std::string path = folder + "/" + name;
         std::ofstream(path) << text;
-        made.push_back(path);
         return path;
     }
     std::string makeFolder(const std::string& name)
     {
         std::string path = folder + "/" + name;
         mkdir(path.c_str(), 0700);
-        made.insert(made.begin(), path);  // removed last
         return path;
     }
     // Compiles a file, capturing everything the call reports.
@@ -199,8 +189,8 @@ protected:
             errors->Release();
         }
     }
-    std::string folder;
-    std::vector<std::string> made;
+    testsupport::TempFolder scratch{"shaders"};
+    const std::string folder = scratch.path().string();
 };
 
 // ---- Successful compilation -------------------------------------------------

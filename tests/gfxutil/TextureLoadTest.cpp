@@ -4,13 +4,13 @@
 
 #include "TextureOnlyDevice.h"
 #include "support/PngMaker.h"
+#include "support/TempFolder.h"
 
 #include <gtest/gtest.h>
 
 #include <array>
 #include <cstdio>
 #include <string>
-#include <unistd.h>
 #include <vector>
 
 namespace {
@@ -27,23 +27,12 @@ Rgba texelAt(const PaddedTexture::LevelData& level, UINT x, UINT y)
 
 class TextureLoadTest : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
-        char pattern[] = "/tmp/tarnvale-gfxutil-XXXXXX";
-        ASSERT_NE(mkdtemp(pattern), nullptr);
-        folder = pattern;
-    }
-    void TearDown() override
-    {
-        for (const std::string& f : files) std::remove(f.c_str());
-        rmdir(folder.c_str());
-    }
+    void SetUp() override { ASSERT_FALSE(scratch.path().empty()); }
 
     std::string write(const std::string& name, const std::vector<unsigned char>& bytes)
     {
         std::string path = folder + "/" + name;
         EXPECT_TRUE(PngMaker::writeBytes(path, bytes));
-        files.push_back(path);
         return path;
     }
 
@@ -75,8 +64,8 @@ protected:
     }
 
     TextureOnlyDevice device;
-    std::string folder;
-    std::vector<std::string> files;
+    testsupport::TempFolder scratch{"gfxutil"};
+    const std::string folder = scratch.path().string();
 };
 
 // ---- Decoding -------------------------------------------------------------

@@ -5,10 +5,10 @@
 #include "scene/Ball.h"
 #include "scene/BallRack.h"
 #include "support/RecordingDevice.h"
+#include "support/TempFolder.h"
 
 #include <gtest/gtest.h>
 #include <tarnvale_platform.h>
-#include <unistd.h>
 
 #include <cmath>
 #include <cstdlib>
@@ -81,20 +81,15 @@ protected:
 template <typename Body>
 void inShaderFolder(const std::vector<std::pair<std::string, std::string>>& files, Body body)
 {
-    const fs::path home = fs::current_path();
-    const fs::path folder = fs::temp_directory_path() / ("tarnvale-scene-" + std::to_string(getpid()));
-    fs::remove_all(folder);
-    fs::create_directories(folder);
+    testsupport::TempFolder folder("scene");
     for (const auto& [name, text] : files) {
         if (text.empty())
             fs::copy_file(fs::path(TARNVALE_SOURCE_DIR) / name, folder / name);
         else
             std::ofstream(folder / name) << text;
     }
-    fs::current_path(folder);
+    folder.enter();
     body();
-    fs::current_path(home);
-    fs::remove_all(folder);
 }
 
 }  // namespace

@@ -3,9 +3,9 @@
 // between them, their lit sides, and which ball covers which after a drag.
 #include "support/CaptureRun.h"
 #include "support/PngFile.h"
+#include "support/TempFolder.h"
 
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <cmath>
@@ -50,10 +50,8 @@ protected:
     void SetUp() override
     {
         ASSERT_TRUE(fs::exists(toolPath)) << toolPath << " is not built";
-        dir = fs::temp_directory_path() / ("tarnvale-rack-pixels-" + std::to_string(getpid()));
-        fs::create_directories(dir);
+        ASSERT_FALSE(dir.path().empty());
     }
-    void TearDown() override { fs::remove_all(dir); }
 
     // Runs the capture tool with `arguments` and reads back its last frame.
     Frame capture(const std::vector<std::string>& arguments)
@@ -70,7 +68,7 @@ protected:
         return frame;
     }
 
-    fs::path dir;
+    testsupport::TempFolder dir{"rack-pixels"};
 };
 
 // Share of the pixels within `radius` of `centre` whose colour passes `test`.

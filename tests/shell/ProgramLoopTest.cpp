@@ -5,6 +5,7 @@
 #include "app/WinMain.h"
 #include "support/ChildProcess.h"
 #include "support/RecordingDevice.h"
+#include "support/TempFolder.h"
 
 #include <tarnvale_platform.h>
 
@@ -173,14 +174,13 @@ TEST_F(ProgramLoop, NoDeviceEndsTheStartWithStatusOneAndNoFrame)
 // teardown instead of running frames without its shaders.
 TEST_F(ProgramLoop, AnApplicationThatIsNotReadyEndsTheStartWithStatusOne)
 {
-    const std::filesystem::path home = std::filesystem::current_path();
-    const std::filesystem::path empty = std::filesystem::temp_directory_path() / "tarnvale-shell-empty";
-    std::filesystem::create_directories(empty);
-    std::filesystem::current_path(empty);
     LoopProbe probe;
-    const int status = run(probe);
-    std::filesystem::current_path(home);
-    std::filesystem::remove_all(empty);
+    int status = 0;
+    {
+        testsupport::TempFolder empty("shell-empty");
+        empty.enter();
+        status = run(probe);
+    }
 
     EXPECT_EQ(status, 1);
     EXPECT_EQ(probe.frames, 0u);

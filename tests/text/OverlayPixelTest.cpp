@@ -3,11 +3,10 @@
 // (white over the black background) where the label's coordinates put them.
 #include "support/CaptureRun.h"
 #include "support/PngFile.h"
+#include "support/TempFolder.h"
 #include "tools/resgen/FixedFont6x12.h"
 
 #include <gtest/gtest.h>
-
-#include <unistd.h>
 
 #include <filesystem>
 #include <string>
@@ -28,13 +27,11 @@ struct Capture {
 
 Capture runCapture(std::vector<std::string> arguments)
 {
-    const fs::path dir = fs::temp_directory_path() / ("tarnvale-overlay-" + std::to_string(getpid()));
-    fs::create_directories(dir);
+    const testsupport::TempFolder dir("overlay");
     const fs::path png = dir / "frame.png";
     arguments.insert(arguments.end(), {"--out", png.string()});
     Capture capture{CaptureRun::run({}, arguments), {}};
     if (capture.run.exitedWith(0)) capture.frame = testsupport::readPng(png);
-    fs::remove_all(dir);
     return capture;
 }
 

@@ -197,7 +197,7 @@ TEST(BitmapFont, MissingOrBrokenShaderIsReportedAndNotUsed)
     ScratchFolder scratch;
     for (const bool broken : {false, true}) {
         SCOPED_TRACE(broken ? "broken" : "missing");
-        if (broken) std::ofstream(scratch.folder() / "textfont.vsh") << "float4 main( : POSITION { return 0; }\n";
+        if (broken) std::ofstream(scratch / "textfont.vsh") << "float4 main( : POSITION { return 0; }\n";
         tvplat::clearMessageBoxLog();
 
         Overlay overlay;

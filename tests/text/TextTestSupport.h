@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include "support/RecordingDevice.h"
+#include "support/TempFolder.h"
 #include "text/BitmapFont.h"
 #include "text/TextLabel.h"
 #include "text/TextRenderer.h"
@@ -70,28 +71,8 @@ inline size_t bufferBytes(IDirect3DVertexBuffer9* buffer)
 }
 
 // Runs the test body in a scratch working folder, restoring the old one.
-class ScratchFolder {
-public:
-    ScratchFolder() : previous(std::filesystem::current_path())
-    {
-        const ::testing::TestInfo* info = ::testing::UnitTest::GetInstance()->current_test_info();
-        path = std::filesystem::temp_directory_path() /
-               (std::string("tarnvale-text-") + info->test_suite_name() + "-" + info->name());
-        std::filesystem::remove_all(path);
-        std::filesystem::create_directories(path);
-        std::filesystem::current_path(path);
-    }
-    ~ScratchFolder()
-    {
-        std::filesystem::current_path(previous);
-        std::error_code ignored;
-        std::filesystem::remove_all(path, ignored);
-    }
-    const std::filesystem::path& folder() const { return path; }
-
-private:
-    std::filesystem::path previous;
-    std::filesystem::path path;
+struct ScratchFolder : testsupport::TempFolder {
+    ScratchFolder() : TempFolder("text") { enter(); }
 };
 
 }  // namespace text_test
