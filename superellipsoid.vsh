@@ -7,6 +7,12 @@
 //   c0..c3   world * view
 //   c8..c11  world * view * projection
 //   c12.xyz  the light vector, in view space (only x, y and z are used)
+//
+// The ball is lit here, once per vertex, in view space: an ambient term,
+// diffuse light from the light vector, and a white Blinn-Phong highlight.
+// A ball's triangles cover a pixel or two each, so lighting every pixel
+// would look the same and cost far more. The pixel shader gets the texture
+// coordinate and the two lighting terms in one interpolated register.
 
 float4x4 worldView : register(c0);
 float4x4 worldViewProjection : register(c8);
@@ -22,21 +28,23 @@ struct VS_INPUT
 struct VS_OUTPUT
 {
     float4 position : POSITION;
-    float2 texcoord : TEXCOORD0;
-    float3 normal : TEXCOORD1;      // view space
-    float3 toEye : TEXCOORD2;       // view space, from the surface to the camera
-    float3 light : TEXCOORD3;       // view space, towards the light
+    float4 shading : TEXCOORD0;     // xy: texture coordinate, z: diffuse factor, w: highlight
 };
 
 VS_OUTPUT main(VS_INPUT input)
 {
     float4 p = float4(input.position, 1.0);
 
+    float3 n = normalize(mul(float4(input.normal, 0.0), worldView).xyz);
+    float3 l = normalize(lightVector.xyz);
+    float3 e = normalize(-mul(p, worldView).xyz);   // towards the camera
+    float3 h = normalize(l + e);
+
+    float diffuse = saturate(dot(n, l));
+    float specular = pow(saturate(dot(n, h)), 40.0);
+
     VS_OUTPUT output;
     output.position = mul(p, worldViewProjection);
-    output.texcoord = input.texcoord;
-    output.normal = mul(float4(input.normal, 0.0), worldView).xyz;
-    output.toEye = -mul(p, worldView).xyz;
-    output.light = lightVector.xyz;
+    output.shading = float4(input.texcoord, 0.3 + 0.8 * diffuse, 0.5 * specular);
     return output;
 }

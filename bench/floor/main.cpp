@@ -61,6 +61,8 @@ const char* const descriptionText = "REF, Software Vertex Processing";
 // The ball shaders: what superellipsoid.vsh and superellipsoid.psh do. The
 // matrices arrive row-major as the scene builds them (row vectors), which GL
 // reads as their transposes, so matrix * column vector is the same product.
+// The lighting is worked out per vertex and handed to the fragment stage
+// with the texture coordinate in one vec4.
 const char* const ballVertexSource = R"(#version 450 core
 layout(location = 0) in vec3 position;
 layout(location = 1) in vec3 normal;
@@ -68,38 +70,29 @@ layout(location = 2) in vec2 texcoord;
 layout(location = 0) uniform mat4 worldView;
 layout(location = 1) uniform mat4 worldViewProjection;
 layout(location = 2) uniform vec3 lightVector;
-layout(location = 0) out vec2 outTexcoord;
-layout(location = 1) out vec3 outNormal;
-layout(location = 2) out vec3 outToEye;
-layout(location = 3) out vec3 outLight;
+layout(location = 0) out vec4 shading;
 void main()
 {
     vec4 p = vec4(position, 1.0);
+    vec3 n = normalize((worldView * vec4(normal, 0.0)).xyz);
+    vec3 l = normalize(lightVector);
+    vec3 e = normalize(-(worldView * p).xyz);
+    vec3 h = normalize(l + e);
+    float diffuse = clamp(dot(n, l), 0.0, 1.0);
+    float specular = pow(clamp(dot(n, h), 0.0, 1.0), 40.0);
     gl_Position = worldViewProjection * p;
-    outTexcoord = texcoord;
-    outNormal = (worldView * vec4(normal, 0.0)).xyz;
-    outToEye = -(worldView * p).xyz;
-    outLight = lightVector;
+    shading = vec4(texcoord, 0.3 + 0.8 * diffuse, 0.5 * specular);
 }
 )";
 
 const char* const ballFragmentSource = R"(#version 450 core
 layout(binding = 0) uniform sampler2D ballImage;
-layout(location = 0) in vec2 texcoord;
-layout(location = 1) in vec3 normal;
-layout(location = 2) in vec3 toEye;
-layout(location = 3) in vec3 light;
+layout(location = 0) in vec4 shading;
 layout(location = 0) out vec4 colour;
 void main()
 {
-    vec3 n = normalize(normal);
-    vec3 l = normalize(light);
-    vec3 e = normalize(toEye);
-    vec3 h = normalize(l + e);
-    float diffuse = clamp(dot(n, l), 0.0, 1.0);
-    float specular = pow(clamp(dot(n, h), 0.0, 1.0), 40.0);
-    vec3 base = texture(ballImage, texcoord).rgb;
-    colour = vec4(base * (0.3 + 0.8 * diffuse) + 0.5 * specular, 1.0);
+    vec3 base = texture(ballImage, shading.xy).rgb;
+    colour = vec4(base * shading.z + shading.w, 1.0);
 }
 )";
 
