@@ -1164,6 +1164,15 @@ tvd3d9::DeviceStats tvd3d9::deviceStats(IDirect3DDevice9* device)
     return ours ? ours->stats() : DeviceStats{};
 }
 
+void tvd3d9::finishDrawing(IDirect3DDevice9* device)
+{
+    Device9* ours = dynamic_cast<Device9*>(device);
+    if (ours != nullptr && ours->makeCurrent()) {
+        glFinish();
+        ours->tracker().countCall();
+    }
+}
+
 const char* tvd3d9::rendererName(IDirect3DDevice9* device)
 {
     Device9* ours = dynamic_cast<Device9*>(device);

@@ -39,6 +39,12 @@ struct DeviceStats {
 // Zeros for a device that is not one of this layer's GL devices.
 DeviceStats deviceStats(IDirect3DDevice9* device);
 
+// Waits until the device has carried out every command given to it so far.
+// A tool that reads a frame back calls it first, so that it can tell the
+// frame's own drawing time from the time the copy takes. Does nothing for a
+// device that is not one of this layer's GL devices.
+void finishDrawing(IDirect3DDevice9* device);
+
 // ----- Start-up profile ---------------------------------------------------------
 // Time spent in the costly steps of start-up, summed over the process (the
 // steps may run on more than one thread), for tools that report where

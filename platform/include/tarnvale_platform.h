@@ -60,6 +60,9 @@ void pumpEvents();
 
 // Number of messages waiting in the queue (for tests and tools).
 int pendingMessageCount();
+// Whether the next PeekMessageA returns WM_QUIT: PostQuitMessage has been
+// called and no posted message comes before the quit message.
+bool quitMessageNext();
 // Empties the message queue and the drag-free state of the layer; for tests.
 void resetMessageQueue();
 

@@ -297,6 +297,11 @@ int pendingMessageCount()
     return static_cast<int>(posted.size() + input.size()) + (quitPosted ? 1 : 0);
 }
 
+bool quitMessageNext()
+{
+    return quitPosted && posted.size() == 0;
+}
+
 void resetMessageQueue()
 {
     if (SDL_WasInit(SDL_INIT_EVENTS) != 0) {

@@ -118,12 +118,15 @@ TEST_F(CaptureTool, EscapeKeyQuits)
     EXPECT_GE(frames, 1);
     EXPECT_LT(frames, 50);
 
-    // A later Esc: the frames before it run.
-    const CaptureRun later = run("--frames 50 --key 27@5");
+    // A later Esc: the frames before it run. The frame drawn after the key
+    // is the last, and the only one read back.
+    const CaptureRun later = run("--frames 50 --key 27@5", "quit.png");
     ASSERT_TRUE(later.exitedWith(0)) << later.describe();
     EXPECT_EQ(later.field("exit"), "quit");
     EXPECT_GE(later.summary().value("frames", -1), 6);
     EXPECT_LT(later.summary().value("frames", -1), 50);
+    EXPECT_EQ(later.summary().value("read_backs", -1), 1);
+    EXPECT_EQ(pngSize("quit.png"), std::make_pair(1024u, 768u));
 }
 
 TEST_F(CaptureTool, SameSeedSameImageAndDragTurnsTheRack)
@@ -157,8 +160,13 @@ TEST_F(CaptureTool, EveryKthFrameIsWrittenBesideTheLast)
     EXPECT_FALSE(fs::exists(png("run-1.png")));
     EXPECT_FALSE(fs::exists(png("run-3.png")));
     EXPECT_EQ(pngSize("run.png"), std::make_pair(1024u, 768u));
-    // The last frame is frame 4.
+    // The last frame is frame 4, read back once.
     EXPECT_EQ(readFile(png("run.png")), readFile(png("run-4.png")));
+    EXPECT_EQ(r.summary().value("read_backs", -1), 2);
+
+    // Only the frames written are read back: the last, or none.
+    EXPECT_EQ(run("--frames 5", "last.png").summary().value("read_backs", -1), 1);
+    EXPECT_EQ(run("--frames 5").summary().value("read_backs", -1), 0);
 }
 
 TEST_F(CaptureTool, DebugModeRuns)

@@ -28,6 +28,7 @@ status=$?
 expect_contains "headless" "$out" "no usable display"
 expect_contains "headless" "$out" "frame rate 250.0 frames per second"
 expect_contains "headless" "$out" "Stand-in device"
+expect_contains "headless" "$out" 'label read "FPS: 250"'
 log="$(cat "$scratch/capture.log" 2>/dev/null)"
 expect_contains "headless args" "$log" "--frames 5 --real-clock --out $build/screenshot.png"
 expect_contains "headless folder" "$log" "pwd: $root"

@@ -44,18 +44,21 @@ struct CaptureRun {
     bool interrupted = false;    // stopped by Ctrl+C
     ProgressLine progress;
 
-    // The last frame read back, kept for --out.
+    // The last frame read back, kept for --out. Only the frames written are
+    // read back: every K-th with --every, and the last.
     uint32_t width = 0;
     uint32_t height = 0;
     std::vector<uint8_t> rgb;
-    bool haveImage = false;
+    uint64_t imageFrame = 0;     // the frame in rgb; 0: none
+    uint64_t readBacks = 0;
     bool outputFailed = false;
 
     std::string device;
     std::string fpsText;
 
-    // Timing. Time the tool itself spends (reading back, writing PNGs,
-    // posting) is left out of the program's frame and start-up times.
+    // Timing. Time the tool itself spends (copying frames back, writing PNGs,
+    // posting) is left out of the program's frame and start-up times; the
+    // frame's own drawing, which a read-back waits for, is not.
     Clock::time_point start;
     Clock::time_point windowCreated;
     Clock::time_point firstPresent;
@@ -113,10 +116,34 @@ std::string numberedPath(const std::string& out, uint64_t frame)
     return base + "-" + std::to_string(frame) + ".png";
 }
 
+// Whether the tool ends the run after this frame: the frames have run and
+// every scripted message has been taken from the queue (the frame of the loop
+// turn that took the last one has been drawn, so the last frame shows the
+// input), or the run has reached its frame limit.
+bool toolStopsAfter(const CaptureRun& run, uint64_t frame)
+{
+    const CaptureOptions& options = *run.options;
+    const bool inputHandled = options.messages.empty() || (run.nextMessage == options.messages.size() &&
+                                                           tvplat::pendingMessageCount() == 0);
+    return (frame >= options.frames && inputHandled) || frame >= maxRunFrames(options);
+}
+
+// Whether the program draws no frame after this one, judged at its Present
+// (nothing changes the queue between a Present and the end of its frame):
+// the tool stops, Ctrl+C asks it to, or the program's next message is
+// WM_QUIT and the tool posts nothing ahead of it after this frame.
+bool lastFrame(const CaptureRun& run, uint64_t frame)
+{
+    const std::vector<ScriptedMessage>& messages = run.options->messages;
+    const bool postsAfterThisFrame = run.nextMessage < messages.size() && messages[run.nextMessage].afterFrame <= frame;
+    return toolStopsAfter(run, frame) || interruptRequested() ||
+           (tvplat::quitMessageNext() && !postsAfterThisFrame);
+}
+
 void onPresent(IDirect3DDevice9* device, void* user)
 {
     CaptureRun& run = *static_cast<CaptureRun*>(user);
-    const Clock::time_point begin = Clock::now();
+    Clock::time_point begin = Clock::now();
     const uint64_t frame = ++run.presented;
     if (frame == 1) {
         run.firstPresent = begin;
@@ -124,10 +151,16 @@ void onPresent(IDirect3DDevice9* device, void* user)
     }
 
     const CaptureOptions& options = *run.options;
-    if (!options.out.empty() && !run.outputFailed) {
+    const bool wanted = (options.every != 0 && frame % options.every == 0) || lastFrame(run, frame);
+    if (!options.out.empty() && !run.outputFailed && wanted) {
+        // Waiting for the frame to be drawn is the frame's own time; the copy
+        // is the tool's.
+        tvd3d9::finishDrawing(device);
+        begin = Clock::now();
         std::string error;
+        ++run.readBacks;
         if (readBackBuffer(device, run.width, run.height, run.rgb, error)) {
-            run.haveImage = true;
+            run.imageFrame = frame;
             if (options.every != 0 && frame % options.every == 0) {
                 const std::string path = numberedPath(options.out, frame);
                 if (!writePngRgb(path, run.width, run.height, run.rgb, error)) {
@@ -139,7 +172,7 @@ void onPresent(IDirect3DDevice9* device, void* user)
             std::fprintf(stderr, "tarnvale-capture: cannot read frame %llu back: %s\n",
                          static_cast<unsigned long long>(frame), error.c_str());
             run.outputFailed = true;
-            run.haveImage = false;
+            run.imageFrame = 0;
         }
     }
     run.toolMilliseconds += millisecondsBetween(begin, Clock::now());
@@ -168,15 +201,11 @@ bool onFrame(Application& application, IDirect3DDevice9* device, uint64_t frame,
     if (!options.realClock)
         tvplat::advanceScriptedClock();
 
-    postMessagesDue(run, frame);
+    // Decided before this frame's messages are posted, as at its Present.
+    const bool stop = toolStopsAfter(run, frame);
+    if (!stop)
+        postMessagesDue(run, frame);
     run.progress.update(frame);
-
-    // Stop after the requested frames, once every scripted message has been
-    // posted and taken from the queue: the frame of the loop turn that took
-    // the last one has been drawn, so the last frame shows the input.
-    const bool inputHandled = options.messages.empty() || (run.nextMessage == options.messages.size() &&
-                                                           tvplat::pendingMessageCount() == 0);
-    const bool stop = (frame >= options.frames && inputHandled) || frame >= maxRunFrames(options);
 
     run.lastFrameEnd = Clock::now();
     run.toolMilliseconds = 0.0;
@@ -193,7 +222,9 @@ bool onFrame(Application& application, IDirect3DDevice9* device, uint64_t frame,
     }
     if (stop)
         run.stoppedByTool = true;
-    if (interruptRequested() && !stop) {
+    // Ctrl+C stops the run after a frame read back for --out: this one if
+    // the request came before its Present, else the next.
+    if (interruptRequested() && !stop && (options.out.empty() || run.imageFrame == frame)) {
         run.interrupted = true;
         return false;
     }
@@ -270,6 +301,7 @@ void printSummary(const CaptureRun& run, const char* exitReason)
     const uint64_t measuredFrames = run.frameMs.size();
 
     std::string json = "{\"frames\":" + std::to_string(run.framesRun);
+    json += ",\"read_backs\":" + std::to_string(run.readBacks);
     json += ",\"device\":" + jsonString(run.device);
     json += ",\"fps_text\":" + jsonString(run.fpsText);
     json += ",\"startup_ms\":" + jsonNumber(run.startupMs);
@@ -364,8 +396,9 @@ int main(int argc, char** argv)
 
     int exitStatus = 0;
     if (!options.out.empty()) {
-        if (!run.haveImage) {
-            std::fprintf(stderr, "tarnvale-capture: no frame to write to %s\n", options.out.c_str());
+        if (run.imageFrame == 0 || run.imageFrame != run.framesRun) {
+            std::fprintf(stderr, "tarnvale-capture: no frame to write to %s (%s)\n", options.out.c_str(),
+                         run.framesRun == 0 ? "no frame was drawn" : "the last frame could not be read back");
             exitStatus = 1;
         } else if (!writePngRgb(options.out, run.width, run.height, run.rgb, error)) {
             std::fprintf(stderr, "tarnvale-capture: cannot write %s: %s\n", options.out.c_str(), error.c_str());
