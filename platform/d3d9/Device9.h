@@ -26,6 +26,7 @@
 
 #include "GlStateTracker.h"
 #include "PipelineCache.h"
+#include "StagingBlock.h"
 #include "StateRules.h"
 #include "SwapChain9.h"
 #include "UniformRing.h"
@@ -66,6 +67,7 @@ public:
     PipelineCache& pipeline() { return cache; }
     SwapChain9& swapChain() { return chain; }
     UniformRing& constantRing() { return ring; }
+    StagingBlock& staging() { return stagingBlock; }
 
     // Called by shaders and declarations as they are destroyed.
     void forgetShader(uint32_t serial);
@@ -176,6 +178,7 @@ private:
     GLint textureSizeLimit = 4096;
 
     tvd3d9::DeviceStats counters = {};
+    StagingBlock stagingBlock;
     GlStateTracker glState;
     VaryingRegistry varyingRegistry;
     PipelineCache cache;

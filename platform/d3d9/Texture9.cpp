@@ -2,6 +2,7 @@
 
 #include "Device9.h"
 
+#include <cstring>
 #include <new>
 
 namespace {
@@ -29,6 +30,7 @@ Texture9::Texture9(Device9* device, const GlFormat& format, DWORD textureUsage, 
 
 Texture9::~Texture9()
 {
+    for (Level& l : levels) l.memory.drop(owner()->staging());
     if (name != 0 && owner()->makeCurrent()) {
         glDeleteTextures(1, &name);
         owner()->tracker().forgetTexture(name);
@@ -89,6 +91,11 @@ HRESULT Texture9::create(Device9* device, UINT width, UINT height, UINT levelCou
     return D3D_OK;
 }
 
+bool Texture9::dropsCopy(const Level& l) const
+{
+    return memoryPool == D3DPOOL_MANAGED && size_t{l.width} * l.height * glFormat.bytesPerPixel >= copyKeptBelow;
+}
+
 bool Texture9::lockable() const
 {
     return memoryPool != D3DPOOL_DEFAULT || (usage & D3DUSAGE_DYNAMIC) != 0;
@@ -98,21 +105,21 @@ uint8_t* Texture9::levelMemory(UINT level)
 {
     if (level >= levels.size() || !lockable()) return nullptr;
     Level& l = levels[level];
-    if (l.memory) return l.memory.get();
+    if (l.memory.get() != nullptr) return l.memory.get();
     const size_t bytes = size_t{l.width} * l.height * glFormat.bytesPerPixel;
+    if (l.uploaded && (name == 0 || !owner()->makeCurrent())) return nullptr;
+    uint8_t* memory = l.memory.make(bytes, dropsCopy(l) ? &owner()->staging() : nullptr);
+    if (memory == nullptr) return nullptr;
     if (l.uploaded) {
         // The copy was dropped after an upload: read the level back.
-        if (name == 0 || !owner()->makeCurrent()) return nullptr;
-        l.memory.reset(new (std::nothrow) uint8_t[bytes]);
-        if (!l.memory) return nullptr;
         glGetTextureSubImage(name, static_cast<GLint>(level), 0, 0, 0, static_cast<GLsizei>(l.width),
                              static_cast<GLsizei>(l.height), 1, glFormat.pixelFormat, glFormat.pixelType,
-                             static_cast<GLsizei>(bytes), l.memory.get());
+                             static_cast<GLsizei>(bytes), memory);
         owner()->tracker().countCall();
     } else {
-        l.memory.reset(new (std::nothrow) uint8_t[bytes]());
+        std::memset(memory, 0, bytes);
     }
-    return l.memory.get();
+    return memory;
 }
 
 UINT Texture9::levelPitch(UINT level) const
@@ -295,8 +302,7 @@ HRESULT WINAPI Texture9::UnlockRect(UINT Level)
     if (!(l.lockFlags & D3DLOCK_READONLY) && upload(Level, l.lockedRect)) {
         l.uploaded = true;
         // GL has the level now: a large managed one lets go of its copy.
-        if (memoryPool == D3DPOOL_MANAGED && size_t{l.width} * l.height * glFormat.bytesPerPixel >= copyKeptBelow)
-            l.memory.reset();
+        if (dropsCopy(l)) l.memory.drop(owner()->staging());
     }
     return D3D_OK;
 }

@@ -20,6 +20,7 @@
 
 #include "DeviceChild.h"
 #include "FormatTable.h"
+#include "StagingBlock.h"
 #include "Surface9.h"
 
 #include <d3d9.h>
@@ -74,7 +75,7 @@ private:
     struct Level {
         UINT width = 0;
         UINT height = 0;
-        std::unique_ptr<uint8_t[]> memory;
+        StagedCopy memory;  // large managed levels use the device's staging block when free
         bool uploaded = false;  // GL holds contents written by an upload
         bool defined = false;   // GL holds the level's contents (written whole once)
         bool locked = false;
@@ -86,6 +87,9 @@ private:
     Texture9(Device9* device, const GlFormat& format, DWORD usage, D3DPOOL pool);
     ~Texture9() override;
     bool lockable() const;
+    // Whether a level lets go of its copy after an upload (large levels of
+    // managed textures).
+    bool dropsCopy(const Level& l) const;
     // Sends the rectangle of a level's copy to GL (the whole level the first
     // time); false when GL cannot be reached (or the texture has no GL side).
     bool upload(UINT level, const RECT& rect);

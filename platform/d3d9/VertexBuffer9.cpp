@@ -33,6 +33,7 @@ VertexBuffer9::VertexBuffer9(Device9* device, UINT bytes, DWORD bufferUsage, DWO
 
 VertexBuffer9::~VertexBuffer9()
 {
+    copy.drop(owner()->staging());
     dropShared();
     if (name != 0 && owner()->makeCurrent()) glDeleteBuffers(1, &name);
 }
@@ -54,18 +55,13 @@ const VertexBuffer9::SharedVertices* VertexBuffer9::shareOnFirstDraw(UINT offset
     sharingTried = true;
     if (length < copyKeptBelow || (usage & D3DUSAGE_DYNAMIC) || !sharingEnabled()) return nullptr;
     if (!owner()->makeCurrent()) return nullptr;
-    // The contents come back from GL once; the scratch copy goes at once,
+    // The contents come back from GL once, into a copy that goes at once,
     // so the memory use stays what it was before the first draw.
-    const uint8_t* contents = memory.get();
-    std::unique_ptr<uint8_t[]> readBack;
-    if (contents == nullptr) {
-        readBack.reset(new (std::nothrow) uint8_t[length]);
-        if (!readBack) return nullptr;
-        glGetNamedBufferSubData(name, 0, static_cast<GLsizeiptr>(length), readBack.get());
-        owner()->tracker().countCall();
-        contents = readBack.get();
-    }
-    return buildShared(contents, offset, stride) ? &shared : nullptr;
+    const bool readBack = copy.get() == nullptr;
+    if (readBack && !makeCopy()) return nullptr;
+    const bool built = buildShared(copy.get(), offset, stride);
+    if (readBack) copy.drop(owner()->staging());
+    return built ? &shared : nullptr;
 }
 
 bool VertexBuffer9::buildShared(const uint8_t* contents, UINT offset, UINT stride)
@@ -177,19 +173,23 @@ HRESULT VertexBuffer9::create(Device9* device, UINT length, DWORD usage, DWORD f
     return D3D_OK;
 }
 
+bool VertexBuffer9::dropsCopy() const
+{
+    return length >= copyKeptBelow && !(usage & D3DUSAGE_DYNAMIC);
+}
+
 bool VertexBuffer9::makeCopy()
 {
-    if (memory) return true;
-    std::unique_ptr<uint8_t[]> copy(new (std::nothrow) uint8_t[length]);
-    if (!copy) return false;
+    if (copy.get() != nullptr) return true;
+    if (!onlyZeros && !owner()->makeCurrent()) return false;
+    uint8_t* memory = copy.make(length, dropsCopy() ? &owner()->staging() : nullptr);
+    if (memory == nullptr) return false;
     if (onlyZeros) {
-        std::memset(copy.get(), 0, length);
+        std::memset(memory, 0, length);
     } else {
-        if (!owner()->makeCurrent()) return false;
-        glGetNamedBufferSubData(name, 0, static_cast<GLsizeiptr>(length), copy.get());
+        glGetNamedBufferSubData(name, 0, static_cast<GLsizeiptr>(length), memory);
         owner()->tracker().countCall();
     }
-    memory = std::move(copy);
     return true;
 }
 
@@ -272,7 +272,7 @@ HRESULT WINAPI VertexBuffer9::Lock(UINT OffsetToLock, UINT SizeToLock, void** pp
         }
     }
     ++lockCount;
-    *ppbData = memory.get() + OffsetToLock;
+    *ppbData = copy.get() + OffsetToLock;
     return D3D_OK;
 }
 
@@ -292,7 +292,7 @@ HRESULT WINAPI VertexBuffer9::Unlock()
             dirtyHigh = length;
         }
         glNamedBufferSubData(name, static_cast<GLintptr>(dirtyLow), static_cast<GLsizeiptr>(dirtyHigh - dirtyLow),
-                             memory.get() + dirtyLow);
+                             copy.get() + dirtyLow);
         owner()->tracker().countCall();
         onlyZeros = false;
         glDefined = true;
@@ -300,7 +300,7 @@ HRESULT WINAPI VertexBuffer9::Unlock()
     }
     dirtyLow = dirtyHigh = 0;
     // GL has it all now: a large static buffer lets go of its copy.
-    if (uploaded && length >= copyKeptBelow && !(usage & D3DUSAGE_DYNAMIC)) memory.reset();
+    if (uploaded && dropsCopy()) copy.drop(owner()->staging());
     return D3D_OK;
 }
 

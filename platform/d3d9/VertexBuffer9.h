@@ -27,6 +27,7 @@
 #pragma once
 
 #include "DeviceChild.h"
+#include "StagingBlock.h"
 
 #include <d3d9.h>
 #include <epoxy/gl.h>
@@ -96,6 +97,9 @@ private:
     // Makes the system-memory copy with the buffer's contents; false when
     // memory is short or GL cannot be reached.
     bool makeCopy();
+    // Whether the buffer lets go of its copy after an upload: large static
+    // buffers, whose copy is the device's staging block when it is free.
+    bool dropsCopy() const;
     void sendZeros();
     // Builds the shared form from the buffer's contents; false when it would
     // not pay or GL could not make the buffers.
@@ -109,7 +113,7 @@ private:
     D3DPOOL pool;
     DWORD priority = 0;
     GLuint name = 0;
-    std::unique_ptr<uint8_t[]> memory;  // the copy; null while GL alone holds the contents
+    StagedCopy copy;                     // null while GL alone holds the contents
     bool onlyZeros = true;   // nothing uploaded yet: the contents are all zero
     bool glDefined = false;  // GL's storage holds the contents (written whole once)
     UINT lockCount = 0;
