@@ -1,13 +1,13 @@
 // The Linux entry point: runs WinMain as Windows would, for this module, with
 // an empty command line and the default show command.
+#include "app/EarlyStart.h"
 #include "app/WinMain.h"
-
-#include <tarnvale_d3dx.h>
 
 int main()
 {
-    // The shader compiler gets ready while the window and the device are made.
-    tvd3dx::startShaderCompiler();
+    // The shader compiler and the image decoding get going while the window
+    // and the device are made.
+    const EarlyStart earlyStart;
     static char commandLine[] = "";
     const int showDefault = 10;  // SW_SHOWDEFAULT
     return WinMain(GetModuleHandleA(NULL), NULL, commandLine, showDefault);

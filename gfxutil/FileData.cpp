@@ -15,6 +15,29 @@ std::string FileData::normalisePath(const char* path)
     return result;
 }
 
+namespace {
+
+FileData::Stamp stampFrom(const struct stat& info)
+{
+    FileData::Stamp stamp;
+    stamp.device = info.st_dev;
+    stamp.inode = info.st_ino;
+    stamp.size = static_cast<unsigned long long>(info.st_size);
+    stamp.modified = static_cast<long long>(info.st_mtim.tv_sec) * 1000000000 + info.st_mtim.tv_nsec;
+    stamp.changed = static_cast<long long>(info.st_ctim.tv_sec) * 1000000000 + info.st_ctim.tv_nsec;
+    return stamp;
+}
+
+}  // namespace
+
+bool FileData::stampOf(const std::string& path, Stamp& stamp)
+{
+    struct stat info;
+    if (::stat(path.c_str(), &info) != 0) return false;
+    stamp = stampFrom(info);
+    return true;
+}
+
 std::string FileData::folderOf(const std::string& path)
 {
     size_t slash = path.rfind('/');
@@ -25,6 +48,7 @@ FileData::Status FileData::read(const std::string& path, size_t maxBytes, std::s
 {
     bytes.reset();
     length = 0;
+    readStamp = Stamp();
     // O_NONBLOCK: opening a FIFO (or a device) for reading would otherwise
     // wait for a writer, possibly for ever. Only regular files are read, and
     // for those the flag changes nothing.
@@ -69,5 +93,6 @@ FileData::Status FileData::read(const std::string& path, size_t maxBytes, std::s
     buffer[size] = 0;
     bytes = std::move(buffer);
     length = size;
+    readStamp = stampFrom(info);
     return Status::Ok;
 }

@@ -10,6 +10,16 @@ class FileData {
 public:
     enum class Status { Ok, NotFound, NotAFile, TooLarge, OutOfMemory, ReadError };
 
+    // Which file, and which version of it: equal stamps mean the same
+    // contents (as far as the file system can tell).
+    struct Stamp {
+        unsigned long long device = 0, inode = 0, size = 0;
+        long long modified = 0, changed = 0;  // nanoseconds
+        bool operator==(const Stamp&) const = default;
+    };
+    // The stamp of the file at `path` now; false when it cannot be had.
+    static bool stampOf(const std::string& path, Stamp& stamp);
+
     // Windows paths use '\' as a folder separator; here it becomes '/'.
     static std::string normalisePath(const char* path);
 
@@ -23,8 +33,11 @@ public:
 
     const unsigned char* data() const { return bytes.get(); }
     size_t size() const { return length; }
+    // The stamp of the file the last successful read read.
+    const Stamp& stamp() const { return readStamp; }
 
 private:
     std::unique_ptr<unsigned char[]> bytes;
     size_t length = 0;
+    Stamp readStamp;
 };

@@ -3,6 +3,7 @@
 #include "D3DXBuffer.h"
 #include "FileData.h"
 #include "GlslangServer.h"
+#include "ShaderPrefetch.h"
 #include "SpirvInterface.h"
 
 #include <glslang/Public/ShaderLang.h>
@@ -374,8 +375,14 @@ HRESULT WINAPI D3DXCompileShaderFromFileA(LPCSTR pSrcFile, const D3DXMACRO* pDef
                                                                : E_FAIL;
         return deliver(fail(messages, path, reason, hr), code, messages, ppShader, ppErrorMsgs);
     }
-    HRESULT hr = HlslCompiler::compile(reinterpret_cast<const char*>(file.data()), file.size(), path, pDefines, pInclude,
-                                       pFunctionName, pProfile, Flags, code, messages);
+    // The program's own kind of call may find its compile done ahead
+    // (tvd3dx::ShaderPrefetch), from the same source.
+    HRESULT hr = E_FAIL;
+    if (!pDefines && !pInclude && Flags == 0 &&
+        takePrefetchedShader(path, pFunctionName, pProfile, file.data(), file.size(), hr, code, messages))
+        return deliver(hr, code, messages, ppShader, ppErrorMsgs);
+    hr = HlslCompiler::compile(reinterpret_cast<const char*>(file.data()), file.size(), path, pDefines, pInclude,
+                               pFunctionName, pProfile, Flags, code, messages);
     return deliver(hr, code, messages, ppShader, ppErrorMsgs);
 }
 

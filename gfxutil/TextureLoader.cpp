@@ -1,9 +1,6 @@
 #include "TextureLoader.h"
 
-#include "FileData.h"
-#include "PngImage.h"
-
-#include <tarnvale_d3d9.h>
+#include "ImagePrefetch.h"
 
 #include <cstdio>
 #include <cstring>
@@ -59,6 +56,21 @@ HRESULT fillLevel(IDirect3DTexture9* texture, UINT level, const unsigned char* p
     return texture->UnlockRect(level);
 }
 
+// Decodes PNG file contents, timed as `step`: the result the loader reports.
+HRESULT decodeContents(const unsigned char* data, size_t size, PngImage& image, std::string& reason,
+                       tvd3d9::StartupStep step)
+{
+    const tvd3d9::StartupTimer timer(step);
+    switch (image.decode(data, size, reason)) {
+    case PngImage::Status::Ok:
+        return D3D_OK;
+    case PngImage::Status::OutOfMemory:
+        return E_OUTOFMEMORY;
+    default:
+        return D3DXERR_INVALIDDATA;
+    }
+}
+
 }  // namespace
 
 void TextureLoader::downsample(const unsigned char* source, uint32_t width, uint32_t height, unsigned char* destination)
@@ -99,18 +111,47 @@ void TextureLoader::downsample(const unsigned char* source, uint32_t width, uint
     }
 }
 
+void TextureLoader::decodeFile(const std::string& path, DecodedImage& out, tvd3d9::StartupStep step)
+{
+    FileData file;
+    // A PNG of the largest accepted size compresses to far less than this.
+    constexpr size_t maxFileBytes = 256u << 20;
+    switch (file.read(path, maxFileBytes, out.reason)) {
+    case FileData::Status::Ok:
+        break;
+    case FileData::Status::NotFound:
+        out.result = D3DERR_NOTFOUND;
+        return;
+    case FileData::Status::TooLarge:
+        out.result = D3DXERR_INVALIDDATA;
+        return;
+    case FileData::Status::OutOfMemory:
+        out.result = E_OUTOFMEMORY;
+        return;
+    default:
+        out.result = E_FAIL;
+        return;
+    }
+    out.read = true;
+    out.stamp = file.stamp();
+    out.result = decodeContents(file.data(), file.size(), out.image, out.reason, step);
+}
+
 HRESULT TextureLoader::load(IDirect3DDevice9* device, const unsigned char* data, size_t size, const std::string& name,
                             IDirect3DTexture9** ppTexture)
 {
     *ppTexture = nullptr;
     PngImage image;
     std::string reason;
-    const int64_t decodeStart = tvd3d9::monotonicNanoseconds();
-    PngImage::Status status = image.decode(data, size, reason);
-    tvd3d9::addStartupTime(tvd3d9::StartupStep::ImageDecoding, tvd3d9::monotonicNanoseconds() - decodeStart);
-    if (status == PngImage::Status::OutOfMemory) return failWith(name, reason, E_OUTOFMEMORY);
-    if (status != PngImage::Status::Ok) return failWith(name, reason, D3DXERR_INVALIDDATA);
+    const HRESULT decoded = decodeContents(data, size, image, reason, tvd3d9::StartupStep::ImageDecoding);
+    if (FAILED(decoded)) return failWith(name, reason, decoded);
+    return create(device, image, name, ppTexture);
+}
 
+HRESULT TextureLoader::create(IDirect3DDevice9* device, const PngImage& image, const std::string& name,
+                              IDirect3DTexture9** ppTexture)
+{
+    *ppTexture = nullptr;
     const tvd3d9::StartupTimer timer(tvd3d9::StartupStep::TextureUpload);
     uint32_t width = image.width();
     uint32_t height = image.height();
@@ -163,24 +204,14 @@ HRESULT WINAPI D3DXCreateTextureFromFileA(LPDIRECT3DDEVICE9 pDevice, LPCSTR pSrc
                      pSrcFile ? pSrcFile : "(null)");
         return D3DERR_INVALIDCALL;
     }
-    std::string path = FileData::normalisePath(pSrcFile);
-    FileData file;
-    std::string reason;
-    // A PNG of the largest accepted size compresses to far less than this.
-    constexpr size_t maxFileBytes = 256u << 20;
-    switch (file.read(path, maxFileBytes, reason)) {
-    case FileData::Status::Ok:
-        break;
-    case FileData::Status::NotFound:
-        return failWith(path, reason, D3DERR_NOTFOUND);
-    case FileData::Status::TooLarge:
-        return failWith(path, reason, D3DXERR_INVALIDDATA);
-    case FileData::Status::OutOfMemory:
-        return failWith(path, reason, E_OUTOFMEMORY);
-    default:
-        return failWith(path, reason, E_FAIL);
-    }
-    return TextureLoader::load(pDevice, file.data(), file.size(), path, ppTexture);
+    const std::string path = FileData::normalisePath(pSrcFile);
+    // The image decoded ahead of time, if it was (tvd3dx::ImagePrefetch);
+    // otherwise read and decoded now, with the same outcome.
+    DecodedImage decoded;
+    if (!takePrefetchedImage(path, decoded))
+        TextureLoader::decodeFile(path, decoded, tvd3d9::StartupStep::ImageDecoding);
+    if (FAILED(decoded.result)) return failWith(path, decoded.reason, decoded.result);
+    return TextureLoader::create(pDevice, decoded.image, path, ppTexture);
 }
 
 HRESULT WINAPI D3DXCreateTextureFromFileInMemory(LPDIRECT3DDEVICE9 pDevice, LPCVOID pSrcData, UINT SrcDataSize,

@@ -55,8 +55,9 @@ enum class StartupStep {
     ShaderCompilation,  // D3DXCompileShaderFromFileA / D3DXCompileShader: HLSL to SPIR-V
     ShaderCreation,     // CreateVertexShader / CreatePixelShader: SPIR-V to GLSL
     ProgramLinking,     // GL shaders compiled and programs linked (at the first draw of a pair)
-    ImageDecoding,      // D3DXCreateTextureFrom*: PNG decoding
+    ImageDecoding,      // D3DXCreateTextureFrom*: PNG decoding, or waiting for the prefetch to decode
     TextureUpload,      // D3DXCreateTextureFrom*: mip generation, creating and filling the texture
+    ImagePrefetch,      // PNG decoding done ahead on the prefetch thread (tvd3dx::ImagePrefetch)
     Count
 };
 void addStartupTime(StartupStep step, int64_t nanoseconds);
