@@ -2,6 +2,7 @@
 // Direct3D 9 layer binds by (semantics, registers, sampler units), and clean
 // failures with "file(line): error: text" messages.
 #include <d3dx9.h>
+#include <tarnvale_d3dx.h>
 
 #include <gtest/gtest.h>
 
@@ -14,6 +15,7 @@
 #include <map>
 #include <optional>
 #include <string>
+#include <thread>
 #include <unistd.h>
 #include <vector>
 
@@ -317,6 +319,45 @@ TEST(ShaderCompile, ProgramShadersCompile)
         if (code) code->Release();
         if (errors) errors->Release();
     }
+}
+
+// Compiles done ahead (tvd3dx::ShaderPrefetch) come back as the caller's own
+// would: the same code, the same messages on stderr and in the buffer. A
+// file rewritten after it was compiled ahead is compiled anew.
+TEST_F(ShaderFiles, CompilesDoneAheadMatchTheCallersOwn)
+{
+    const std::string badSource = "float4 main(float4 p : POSITION) : POSITION\n{\n    return p\n}\n";
+    const std::string good = write("good.vsh", ballVertexShader);
+    const std::string bad = write("bad.vsh", badSource);
+    const std::string rewritten = write("rewritten.vsh", ballVertexShader);
+    Compiled ownGood, ownBad;
+    compileFile(ownGood, good, "vs_2_0");
+    compileFile(ownBad, bad, "vs_2_0");
+    ASSERT_EQ(ownGood.hr, S_OK) << ownGood.errors;
+    ASSERT_TRUE(FAILED(ownBad.hr));
+
+    const tvd3dx::ShaderPrefetch prefetch({{good, "main", "vs_2_0"},
+                                           {bad, "main", "vs_2_0"},
+                                           {rewritten, "main", "vs_2_0"},
+                                           {write("never-asked.vsh", ballVertexShader), "main", "vs_2_0"}});
+    // Most likely read ahead by now; either way the result must be the new file's.
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    write("rewritten.vsh", badSource);
+
+    Compiled aheadGood, aheadBad, aheadRewritten;
+    compileFile(aheadGood, good, "vs_2_0");
+    compileFile(aheadBad, bad, "vs_2_0");
+    compileFile(aheadRewritten, rewritten, "vs_2_0");
+    EXPECT_EQ(aheadGood.hr, S_OK);
+    ASSERT_NE(aheadGood.code, nullptr);
+    const std::string expectedCode(static_cast<const char*>(ownGood.code->GetBufferPointer()), ownGood.code->GetBufferSize());
+    EXPECT_EQ(std::string(static_cast<const char*>(aheadGood.code->GetBufferPointer()), aheadGood.code->GetBufferSize()),
+              expectedCode);
+    EXPECT_EQ(aheadBad.hr, ownBad.hr);
+    EXPECT_EQ(aheadBad.errors, ownBad.errors);
+    EXPECT_EQ(aheadBad.stderrText, ownBad.stderrText);
+    EXPECT_TRUE(FAILED(aheadRewritten.hr)) << "the rewritten source does not compile";
+    EXPECT_NE(aheadRewritten.errors.find(rewritten + "(4): error: "), std::string::npos) << aheadRewritten.errors;
 }
 
 // ---- Failures -----------------------------------------------------------------

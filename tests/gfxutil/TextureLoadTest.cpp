@@ -1,6 +1,7 @@
 // Image loading: PNG files of every kind into A8R8G8B8 textures with their
 // mip chains, and clean refusal of damaged, foreign and oversized files.
 #include <d3dx9.h>
+#include <tarnvale_d3dx.h>
 
 #include "TextureOnlyDevice.h"
 #include "support/PngMaker.h"
@@ -9,8 +10,10 @@
 #include <gtest/gtest.h>
 
 #include <array>
+#include <chrono>
 #include <cstdio>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -294,6 +297,50 @@ TEST_F(TextureLoadTest, DamagedAndForeignFilesAreRefusedCleanly)
     expectRefused(folder + "/missing.png", "cannot open");
     expectRefused(folder, "not a regular file");
     EXPECT_TRUE(device.createTextureCalls.empty());
+}
+
+// Images decoded ahead (tvd3dx::ImagePrefetch) load as the files would: the
+// same texture, the same refusal and message. A file replaced after it was
+// read ahead is read again; images nobody asks for go with the prefetch.
+TEST_F(TextureLoadTest, ImagesDecodedAheadLoadAsTheFilesWould)
+{
+    const std::string good = write("good.png", PngMaker(4, 2, Type::Rgba).encode());
+    const std::string bad = write("bad.png", PngMaker::withBadCrc(PngMaker(4, 4, Type::Rgb).encode(), "IDAT"));
+    const std::string replaced = write("replaced.png", PngMaker(2, 2, Type::Rgba).encode());
+    auto load = [&](const std::string& path, HRESULT& hr, std::string& err) {
+        IDirect3DTexture9* texture = nullptr;
+        ::testing::internal::CaptureStderr();
+        hr = D3DXCreateTextureFromFileA(&device, path.c_str(), &texture);
+        err = ::testing::internal::GetCapturedStderr();
+        if (texture) texture->Release();
+    };
+    HRESULT ownHr = D3D_OK;
+    std::string ownErr;
+    load(bad, ownHr, ownErr);
+    ASSERT_TRUE(FAILED(ownHr));
+
+    {
+        const tvd3dx::ImagePrefetch prefetch({good, bad, replaced, write("never-asked.png", PngMaker(8, 8, Type::Rgba).encode())});
+        // Most likely read ahead by now; either way the texture must be the new file's.
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        const std::string newer = write("newer.png", PngMaker(6, 6, Type::Rgba).encode());
+        ASSERT_EQ(std::rename(newer.c_str(), replaced.c_str()), 0);
+
+        HRESULT hr = E_FAIL;
+        std::string err;
+        device.createTextureCalls.clear();
+        load(good, hr, err);
+        EXPECT_EQ(hr, D3D_OK) << err;
+        load(bad, hr, err);
+        EXPECT_EQ(hr, ownHr);
+        EXPECT_EQ(err, ownErr);
+        load(replaced, hr, err);
+        EXPECT_EQ(hr, D3D_OK) << err;
+        ASSERT_EQ(device.createTextureCalls.size(), 2u);
+        EXPECT_EQ(device.createTextureCalls[0].width, 4u);
+        EXPECT_EQ(device.createTextureCalls[1].width, 6u);
+    }
+    EXPECT_EQ(device.liveTextures, 0);
 }
 
 TEST_F(TextureLoadTest, BackslashesInThePathAreFolderSeparators)
