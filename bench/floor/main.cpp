@@ -2,7 +2,8 @@
 // no layer in between. It draws exactly the demo's work -- sixteen
 // non-indexed 12672-vertex ball meshes from the same generator, the same
 // images decoded with libpng with a full mip chain, an equivalent ball shader
-// pair and text stage, depth test, alpha blending, back-face culling, sixteen
+// pair and text stage, depth test, alpha blending where it can change a pixel
+// (the overlay), back-face culling, sixteen
 // ball draws and the overlay's two labels a frame, swap interval 0 -- so its
 // frame time, start-up time and memory are the least this work can cost on a
 // given driver. bench/run compares tarnvale-capture against it.
@@ -504,7 +505,8 @@ int main(int argc, char** argv)
 
     // Direct3D's conventions: depth 0..1 in clip space, clockwise front
     // faces, depth test less-or-equal with writes, blending as the labels
-    // leave it for the whole frame.
+    // leave it. The balls are drawn without it: their shader writes alpha 1,
+    // so blending could change none of their pixels.
     glClipControl(GL_LOWER_LEFT, GL_ZERO_TO_ONE);
     glFrontFace(GL_CW);
     glEnable(GL_CULL_FACE);
@@ -550,6 +552,7 @@ int main(int argc, char** argv)
 
         glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
 
+        glEnable(GL_BLEND);
         glUseProgram(textProgram);
         glBindTextureUnit(0, sheet);
         glBindVertexArray(textArray);
@@ -559,6 +562,7 @@ int main(int argc, char** argv)
             glDrawArrays(GL_TRIANGLES, 0, label->vertices);
         }
 
+        glDisable(GL_BLEND);
         glUseProgram(ballProgram);
         glBindVertexArray(ballArray);
         if (frame == 1) glBindSampler(0, sampler);

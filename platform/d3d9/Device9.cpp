@@ -842,8 +842,14 @@ HRESULT WINAPI Device9::CreatePixelShader(const DWORD* pFunction, IDirect3DPixel
 
 HRESULT WINAPI Device9::SetPixelShader(IDirect3DPixelShader9* pShader)
 {
+    const bool wasOpaque = pixelShader != nullptr && pixelShader->info().opaqueColour;
     const HRESULT hr = bindObject(this, pixelShader, pShader);
-    if (hr == D3D_OK) programDirty = true;
+    if (hr == D3D_OK) {
+        programDirty = true;
+        // Whether blending can change a pixel may change with the shader.
+        if (wasOpaque != (pixelShader != nullptr && pixelShader->info().opaqueColour))
+            dirtyGroups |= StateRules::BlendGroup;
+    }
     return FAILED(hr) ? hr : D3D_OK;
 }
 
@@ -988,20 +994,30 @@ void Device9::applyRenderStates()
         }
     }
     if (groups & StateRules::BlendGroup) {
-        const bool blend = rs[D3DRS_ALPHABLENDENABLE] != FALSE;
+        GLenum src, dst, srcAlpha, dstAlpha;
+        blendFactors(rs[D3DRS_SRCBLEND], rs[D3DRS_DESTBLEND], src, dst);
+        GLenum equation = blendEquation(rs[D3DRS_BLENDOP]);
+        GLenum alphaEquation = equation;
+        if (rs[D3DRS_SEPARATEALPHABLENDENABLE]) {
+            blendFactors(rs[D3DRS_SRCBLENDALPHA], rs[D3DRS_DESTBLENDALPHA], srcAlpha, dstAlpha);
+            alphaEquation = blendEquation(rs[D3DRS_BLENDOPALPHA]);
+        } else {
+            srcAlpha = src;
+            dstAlpha = dst;
+        }
+        // A pixel shader whose colour is always opaque, blended so that
+        // alpha 1 keeps the source as it is (the overlay's SRCALPHA /
+        // INVSRCALPHA left on for the next draws): blending changes no
+        // pixel, and GL is spared reading the target for every one.
+        auto keepsSource = [](GLenum s, GLenum d, GLenum e) {
+            return (s == GL_ONE || s == GL_SRC_ALPHA) && (d == GL_ZERO || d == GL_ONE_MINUS_SRC_ALPHA) &&
+                   e == GL_FUNC_ADD;
+        };
+        const bool blend = rs[D3DRS_ALPHABLENDENABLE] != FALSE &&
+                           !(pixelShader != nullptr && pixelShader->info().opaqueColour &&
+                             keepsSource(src, dst, equation) && keepsSource(srcAlpha, dstAlpha, alphaEquation));
         glState.enable(GlStateTracker::Blend, blend);
         if (blend) {
-            GLenum src, dst, srcAlpha, dstAlpha;
-            blendFactors(rs[D3DRS_SRCBLEND], rs[D3DRS_DESTBLEND], src, dst);
-            GLenum equation = blendEquation(rs[D3DRS_BLENDOP]);
-            GLenum alphaEquation = equation;
-            if (rs[D3DRS_SEPARATEALPHABLENDENABLE]) {
-                blendFactors(rs[D3DRS_SRCBLENDALPHA], rs[D3DRS_DESTBLENDALPHA], srcAlpha, dstAlpha);
-                alphaEquation = blendEquation(rs[D3DRS_BLENDOPALPHA]);
-            } else {
-                srcAlpha = src;
-                dstAlpha = dst;
-            }
             glState.blendFunc(src, dst, srcAlpha, dstAlpha);
             glState.blendEquation(equation, alphaEquation);
             if (readsBlendFactor(src) || readsBlendFactor(dst) || readsBlendFactor(srcAlpha) || readsBlendFactor(dstAlpha))

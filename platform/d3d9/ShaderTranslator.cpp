@@ -6,11 +6,25 @@
 
 #include <exception>
 #include <sstream>
+#include <unordered_map>
+#include <unordered_set>
 
 namespace {
 
 constexpr uint32_t spirvMagic = 0x07230203u;
+constexpr uint32_t opName = 5;
 constexpr uint32_t opEntryPoint = 15;
+constexpr uint32_t opTypeVector = 23;
+constexpr uint32_t opConstant = 43;
+constexpr uint32_t opConstantComposite = 44;
+constexpr uint32_t opVariable = 59;
+constexpr uint32_t opLoad = 61;
+constexpr uint32_t opStore = 62;
+constexpr uint32_t opDecorate = 71;
+constexpr uint32_t opCompositeConstruct = 80;
+constexpr uint32_t opDecorateString = 5632;
+constexpr uint32_t decorationLocation = 30;
+constexpr uint32_t storageOutput = 3;
 constexpr int pixelConstantsBinding = 1;
 constexpr int vertexConstantsBinding = 0;
 
@@ -421,6 +435,60 @@ int ShaderTranslator::executionModel(const uint32_t* words, size_t count)
     return -1;
 }
 
+bool ShaderTranslator::writesOpaqueColour(const uint32_t* words, size_t count)
+{
+    // Instructions by the id they define, and the location-0 output.
+    std::unordered_map<uint32_t, size_t> definitions;  // id -> offset of its instruction
+    std::unordered_set<uint32_t> atLocationZero;
+    uint32_t output = 0;
+    for (size_t at = 5; at < count;) {
+        const uint32_t length = words[at] >> 16;
+        const uint32_t op = words[at] & 0xFFFF;
+        if (length == 0 || at + length > count) return false;
+        if (op == opDecorate && length >= 4 && words[at + 2] == decorationLocation && words[at + 3] == 0)
+            atLocationZero.insert(words[at + 1]);
+        if ((op == opTypeVector || op == opConstant || op == opConstantComposite || op == opCompositeConstruct ||
+             op == opVariable) && length >= 3)
+            definitions[op == opTypeVector ? words[at + 1] : words[at + 2]] = at;
+        if (op == opVariable && length >= 4 && words[at + 3] == storageOutput && atLocationZero.count(words[at + 2]))
+            output = words[at + 2];
+        at += length;
+    }
+    if (output == 0) return false;
+
+    auto instruction = [&](uint32_t id, uint32_t op) -> const uint32_t* {
+        auto found = definitions.find(id);
+        return found != definitions.end() && (words[found->second] & 0xFFFF) == op ? &words[found->second] : nullptr;
+    };
+    // The alpha of a stored vector: a four-component composite whose last
+    // part is the scalar constant 1.0.
+    auto opaque = [&](uint32_t value) {
+        const uint32_t* composite = instruction(value, opCompositeConstruct);
+        if (composite == nullptr) composite = instruction(value, opConstantComposite);
+        if (composite == nullptr) return false;
+        const uint32_t length = composite[0] >> 16;
+        const uint32_t* type = instruction(composite[1], opTypeVector);
+        const uint32_t* alpha = length > 3 ? instruction(composite[length - 1], opConstant) : nullptr;
+        return type != nullptr && type[3] == 4 && alpha != nullptr && (alpha[0] >> 16) == 4 && alpha[3] == 0x3F800000u;
+    };
+    // Every use of the output: its declaration, names and decorations, loads
+    // and whole stores of opaque values; anything else (a partial write
+    // through an access chain, a copy) may write another alpha.
+    bool stored = false;
+    for (size_t at = 5; at < count; at += words[at] >> 16) {
+        const uint32_t length = words[at] >> 16;
+        const uint32_t op = words[at] & 0xFFFF;
+        bool uses = false;
+        for (uint32_t i = 1; i < length && !uses; ++i) uses = words[at + i] == output;
+        if (!uses || op == opName || op == opEntryPoint || op == opDecorate || op == opDecorateString ||
+            op == opVariable || (op == opLoad && length >= 4 && words[at + 3] == output))
+            continue;
+        if (op != opStore || length < 3 || words[at + 1] != output || !opaque(words[at + 2])) return false;
+        stored = true;
+    }
+    return stored;
+}
+
 bool ShaderTranslator::translate(const uint32_t* words, size_t count, bool vertex, VaryingRegistry& registry,
                                  TranslatedShader& result, std::string& error)
 {
@@ -431,7 +499,9 @@ bool ShaderTranslator::translate(const uint32_t* words, size_t count, bool verte
     }
     try {
         Translation translation(words, count, vertex, registry, result);
-        return translation.run(error);
+        if (!translation.run(error)) return false;
+        result.opaqueColour = !vertex && writesOpaqueColour(words, count);
+        return true;
     } catch (const std::exception& e) {
         error = std::string("the shader cannot be translated: ") + e.what();
     } catch (...) {

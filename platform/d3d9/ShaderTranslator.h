@@ -50,6 +50,7 @@ struct TranslatedShader {
     uint32_t varyingMask = 0;   // locations written (vertex) or read (pixel)
     uint32_t samplerMask = 0;   // texture units the shader samples
     uint32_t constantBytes = 0; // bytes of the register file the shader reads
+    bool opaqueColour = false;  // pixel stage: every colour it writes has alpha 1.0
 };
 
 class ShaderTranslator {
@@ -64,6 +65,11 @@ public:
 
     // The execution model word of the module's first entry point, or -1.
     static int executionModel(const uint32_t* words, size_t count);
+
+    // Whether every write to the colour output at location 0 stores a whole
+    // vector whose last component is the constant 1.0 (and at least one
+    // write exists): a colour output that is always opaque.
+    static bool writesOpaqueColour(const uint32_t* words, size_t count);
 
     static bool translate(const uint32_t* words, size_t count, bool vertex, VaryingRegistry& registry,
                           TranslatedShader& result, std::string& error);

@@ -152,6 +152,33 @@ TEST(ShaderTranslator, PixelInputsTakeTheLocationsOfTheirSemantics)
     ASSERT_EQ(shader.pixelInputs.size(), 2u);
     for (const ShaderPixelInput& input : shader.pixelInputs)
         EXPECT_EQ(input.components, input.location == 5 ? 3 : 4);
+    EXPECT_FALSE(shader.opaqueColour);
+}
+
+// Blending is skipped only for pixel shaders whose colour is opaque on every
+// path; any alpha that is not the constant 1 keeps it.
+TEST(ShaderTranslator, KnowsWhenAPixelShaderColourIsAlwaysOpaque)
+{
+    const char* const header = "sampler2D image : register(s0);\nfloat4 k : register(c0);\n";
+    const struct {
+        const char* body;
+        bool opaque;
+    } cases[] = {
+        {"float4 main(float2 t : TEXCOORD0) : COLOR0 { return float4(tex2D(image, t).rgb * k.x, 1.0); }", true},
+        {"float4 main() : COLOR0 { return float4(0.25, 0.5, 0.75, 1.0); }", true},
+        {"float4 main(float2 t : TEXCOORD0) : COLOR0 { return tex2D(image, t); }", false},
+        {"float4 main(float2 t : TEXCOORD0) : COLOR0 { return float4(tex2D(image, t).rgb, 0.5); }", false},
+        {"float4 main(float2 t : TEXCOORD0) : COLOR0 { return t.x > k.y ? float4(t, 0, 1) : k; }", false},
+    };
+    for (const auto& c : cases) {
+        const std::vector<uint32_t> module = spirv((std::string(header) + c.body).c_str(), "ps_2_0");
+        ASSERT_FALSE(module.empty()) << c.body;
+        VaryingRegistry registry;
+        TranslatedShader shader;
+        std::string error;
+        ASSERT_TRUE(ShaderTranslator::translate(module.data(), module.size(), false, registry, shader, error)) << error;
+        EXPECT_EQ(shader.opaqueColour, c.opaque) << c.body;
+    }
 }
 
 }  // namespace
