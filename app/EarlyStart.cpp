@@ -28,4 +28,4 @@ std::vector<tvd3dx::ShaderFile> startServerForShaders()
 
 }  // namespace
 
-EarlyStart::EarlyStart() : shaders(startServerForShaders()), images(startupImages()) {}
+EarlyStart::EarlyStart() : prefetch(startupImages(), startServerForShaders()) {}

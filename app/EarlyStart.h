@@ -17,6 +17,5 @@ public:
     ~EarlyStart() = default;
 
 private:
-    tvd3dx::ShaderPrefetch shaders;
-    tvd3dx::ImagePrefetch images;
+    tvd3dx::Prefetch prefetch;
 };

@@ -3,7 +3,7 @@
 #include "D3DXBuffer.h"
 #include "FileData.h"
 #include "GlslangServer.h"
-#include "ShaderPrefetch.h"
+#include "Prefetch.h"
 #include "SpirvInterface.h"
 
 #include <glslang/Public/ShaderLang.h>
@@ -376,7 +376,7 @@ HRESULT WINAPI D3DXCompileShaderFromFileA(LPCSTR pSrcFile, const D3DXMACRO* pDef
         return deliver(fail(messages, path, reason, hr), code, messages, ppShader, ppErrorMsgs);
     }
     // The program's own kind of call may find its compile done ahead
-    // (tvd3dx::ShaderPrefetch), from the same source.
+    // (tvd3dx::Prefetch), from the same source.
     HRESULT hr = E_FAIL;
     if (!pDefines && !pInclude && Flags == 0 &&
         takePrefetchedShader(path, pFunctionName, pProfile, file.data(), file.size(), hr, code, messages))

@@ -1,6 +1,6 @@
 #include "TextureLoader.h"
 
-#include "ImagePrefetch.h"
+#include "Prefetch.h"
 
 #include <cstdio>
 #include <cstring>
@@ -205,7 +205,7 @@ HRESULT WINAPI D3DXCreateTextureFromFileA(LPDIRECT3DDEVICE9 pDevice, LPCSTR pSrc
         return D3DERR_INVALIDCALL;
     }
     const std::string path = FileData::normalisePath(pSrcFile);
-    // The image decoded ahead of time, if it was (tvd3dx::ImagePrefetch);
+    // The image decoded ahead of time, if it was (tvd3dx::Prefetch);
     // otherwise read and decoded now, with the same outcome.
     DecodedImage decoded;
     if (!takePrefetchedImage(path, decoded))

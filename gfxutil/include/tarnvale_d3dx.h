@@ -17,44 +17,31 @@ namespace tvd3dx {
 // Optional, harmless to call again; call it early, before threads exist.
 void startShaderCompiler();
 
-// Reads and decodes image files on a thread of its own, in the order given,
-// while the caller goes on with its start-up; D3DXCreateTextureFromFileA
-// then takes a file's decoded image from here instead of reading it again,
-// with the same result and messages. A file changed since it was read is
-// read again. A few images at most wait decoded for their caller, unless the
-// caller is waiting for a later one. Destroying the prefetch stops the
-// thread and frees whatever nobody took; one prefetch at a time.
-class ImagePrefetch {
-public:
-    explicit ImagePrefetch(const std::vector<std::string>& paths);
-    ~ImagePrefetch();
-    ImagePrefetch(const ImagePrefetch&) = delete;
-    ImagePrefetch& operator=(const ImagePrefetch&) = delete;
-
-    struct Work;
-
-private:
-    std::unique_ptr<Work> work;
-};
-
-// The same for shader files: compiles them on a thread of its own (through
-// the compiler's server, as soon as it is ready), and
-// D3DXCompileShaderFromFileA called with no macros, no include handler and
-// no flags takes the result for the same file, entry point and profile,
-// when the file still holds the source that was compiled. Sources with an
-// #include are left to their caller.
+// A shader file as the program compiles it: no macros, no include handler,
+// no flags.
 struct ShaderFile {
     std::string path;
     std::string entryPoint;
     std::string profile;
 };
 
-class ShaderPrefetch {
+// Work done ahead while the caller goes on with its start-up, each kind on a
+// thread of its own and in the order given: image files read and decoded,
+// shader files compiled (through the compiler's server, as soon as it is
+// ready). D3DXCreateTextureFromFileA then takes a file's decoded image from
+// here instead of reading it again, and D3DXCompileShaderFromFileA, called
+// with no macros, include handler or flags, takes the compile of the same
+// file, entry point and profile: the same results and messages. A file that
+// changed since it was read is read again; a source with an #include is
+// left to its caller. A few decoded images at most wait for their caller,
+// unless the caller waits for a later one. Destroying the prefetch stops
+// the threads and frees whatever nobody took; one prefetch at a time.
+class Prefetch {
 public:
-    explicit ShaderPrefetch(const std::vector<ShaderFile>& files);
-    ~ShaderPrefetch();
-    ShaderPrefetch(const ShaderPrefetch&) = delete;
-    ShaderPrefetch& operator=(const ShaderPrefetch&) = delete;
+    Prefetch(const std::vector<std::string>& images, const std::vector<ShaderFile>& shaders);
+    ~Prefetch();
+    Prefetch(const Prefetch&) = delete;
+    Prefetch& operator=(const Prefetch&) = delete;
 
     struct Work;
 

@@ -57,7 +57,7 @@ enum class StartupStep {
     ProgramLinking,     // GL shaders compiled and programs linked (at the first draw of a pair)
     ImageDecoding,      // D3DXCreateTextureFrom*: PNG decoding, or waiting for the prefetch to decode
     TextureUpload,      // D3DXCreateTextureFrom*: mip generation, creating and filling the texture
-    ImagePrefetch,      // PNG decoding done ahead on the prefetch thread (tvd3dx::ImagePrefetch)
+    ImagePrefetch,      // PNG decoding done ahead on the prefetch thread (tvd3dx::Prefetch)
     Count
 };
 void addStartupTime(StartupStep step, int64_t nanoseconds);

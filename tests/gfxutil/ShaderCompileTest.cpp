@@ -321,7 +321,7 @@ TEST(ShaderCompile, ProgramShadersCompile)
     }
 }
 
-// Compiles done ahead (tvd3dx::ShaderPrefetch) come back as the caller's own
+// Compiles done ahead (tvd3dx::Prefetch) come back as the caller's own
 // would: the same code, the same messages on stderr and in the buffer. A
 // file rewritten after it was compiled ahead is compiled anew.
 TEST_F(ShaderFiles, CompilesDoneAheadMatchTheCallersOwn)
@@ -336,10 +336,10 @@ TEST_F(ShaderFiles, CompilesDoneAheadMatchTheCallersOwn)
     ASSERT_EQ(ownGood.hr, S_OK) << ownGood.errors;
     ASSERT_TRUE(FAILED(ownBad.hr));
 
-    const tvd3dx::ShaderPrefetch prefetch({{good, "main", "vs_2_0"},
-                                           {bad, "main", "vs_2_0"},
-                                           {rewritten, "main", "vs_2_0"},
-                                           {write("never-asked.vsh", ballVertexShader), "main", "vs_2_0"}});
+    const tvd3dx::Prefetch prefetch({}, {{good, "main", "vs_2_0"},
+                                         {bad, "main", "vs_2_0"},
+                                         {rewritten, "main", "vs_2_0"},
+                                         {write("never-asked.vsh", ballVertexShader), "main", "vs_2_0"}});
     // Most likely read ahead by now; either way the result must be the new file's.
     std::this_thread::sleep_for(std::chrono::milliseconds(50));
     write("rewritten.vsh", badSource);

@@ -299,7 +299,7 @@ TEST_F(TextureLoadTest, DamagedAndForeignFilesAreRefusedCleanly)
     EXPECT_TRUE(device.createTextureCalls.empty());
 }
 
-// Images decoded ahead (tvd3dx::ImagePrefetch) load as the files would: the
+// Images decoded ahead (tvd3dx::Prefetch) load as the files would: the
 // same texture, the same refusal and message. A file replaced after it was
 // read ahead is read again; images nobody asks for go with the prefetch.
 TEST_F(TextureLoadTest, ImagesDecodedAheadLoadAsTheFilesWould)
@@ -320,7 +320,8 @@ TEST_F(TextureLoadTest, ImagesDecodedAheadLoadAsTheFilesWould)
     ASSERT_TRUE(FAILED(ownHr));
 
     {
-        const tvd3dx::ImagePrefetch prefetch({good, bad, replaced, write("never-asked.png", PngMaker(8, 8, Type::Rgba).encode())});
+        const tvd3dx::Prefetch prefetch({good, bad, replaced, write("never-asked.png", PngMaker(8, 8, Type::Rgba).encode())},
+                                        {});
         // Most likely read ahead by now; either way the texture must be the new file's.
         std::this_thread::sleep_for(std::chrono::milliseconds(50));
         const std::string newer = write("newer.png", PngMaker(6, 6, Type::Rgba).encode());
