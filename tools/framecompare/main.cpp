@@ -2,7 +2,7 @@
 // show the same picture as a reference frame rendered by another?
 //
 //   tarnvale-framecompare REFERENCE.png CANDIDATE.png [--ignore X0,Y0:X1,Y1]...
-//                         [--probe X,Y]... [--diff OUT.png]
+//                         [--probe X,Y]... [--diff OUT.png] [--crops X,Y,W,H OUT.png]
 //
 // Two conforming rasterisers need not give identical pixels. Which pixels a
 // triangle covers depends on vertex positions computed in floating point,
@@ -28,10 +28,14 @@
 // --ignore leaves out a rectangle [X0, X1) x [Y0, Y1) that may honestly
 // differ (the overlay line naming the device). --diff writes a picture of
 // the differences: grey where a pixel differs within tolerance, yellow at
-// edges beyond it, red elsewhere beyond it.
+// edges beyond it, red elsewhere beyond it. --crops writes the same
+// rectangle of the reference, the candidate and that picture side by side,
+// each enlarged twice, for a close look.
 //
-// Prints one JSON line with the figures; exits 0 when the candidate passes,
-// 1 when it does not, 2 when the arguments or images are unusable.
+// Prints one JSON line with the figures (among them the mean and the 99th
+// percentile of the differences of the pixels that differ); exits 0 when
+// the candidate passes, 1 when it does not, 2 when the arguments or images
+// are unusable.
 #include "../capture/PngOutput.h"
 
 #include <png.h>
@@ -107,6 +111,8 @@ struct Options {
     const char* reference = nullptr;
     const char* candidate = nullptr;
     const char* diff = nullptr;
+    const char* crops = nullptr;
+    int crop[4] = {};  // x, y, width, height
     std::vector<Rect> ignored;
     std::vector<std::pair<int, int>> probes;
 };
@@ -130,6 +136,12 @@ bool parseArguments(int argc, char** argv, Options& options)
             options.probes.emplace_back(x, y);
         } else if (arg == "--diff" && hasValue) {
             options.diff = argv[++i];
+        } else if (arg == "--crops" && i + 2 < argc) {
+            int* r = options.crop;
+            if (std::sscanf(argv[++i], "%d,%d,%d,%d", &r[0], &r[1], &r[2], &r[3]) != 4 || r[0] < 0 || r[1] < 0 ||
+                r[2] <= 0 || r[3] <= 0)
+                return false;
+            options.crops = argv[++i];
         } else if (!arg.empty() && arg[0] != '-' && options.reference == nullptr) {
             options.reference = argv[i];
         } else if (!arg.empty() && arg[0] != '-' && options.candidate == nullptr) {
@@ -256,9 +268,10 @@ void compare(const Image& ref, const Image& cand, const Options& options, Compar
         }
 }
 
-bool writeDiff(const char* path, const Comparison& c, uint32_t width, uint32_t height, std::string& error)
+Image diffPicture(const Comparison& c, uint32_t width, uint32_t height)
 {
-    std::vector<uint8_t> rgb(size_t(width) * height * 3, 0);
+    Image picture{width, height, std::vector<uint8_t>(size_t(width) * height * 3, 0)};
+    std::vector<uint8_t>& rgb = picture.rgb;
     for (size_t i = 0; i < c.diff.size(); ++i) {
         uint8_t* p = &rgb[i * 3];
         const int d = c.diff[i];
@@ -269,7 +282,40 @@ bool writeDiff(const char* path, const Comparison& c, uint32_t width, uint32_t h
             p[0] = p[1] = p[2] = static_cast<uint8_t>(64 + d * 8);
         }
     }
-    return writePngRgb(path, width, height, rgb, error);
+    return picture;
+}
+
+// The rectangle of each image side by side, with a black gap, each pixel
+// drawn as 2 x 2.
+Image sideBySide(const std::vector<const Image*>& images, const int (&r)[4])
+{
+    const uint32_t gap = 8, w = static_cast<uint32_t>(r[2]), h = static_cast<uint32_t>(r[3]);
+    Image out{static_cast<uint32_t>(images.size()) * (2 * w + gap) - gap, 2 * h, {}};
+    out.rgb.assign(size_t(out.width) * out.height * 3, 0);
+    for (size_t i = 0; i < images.size(); ++i) {
+        const uint32_t left = static_cast<uint32_t>(i) * (2 * w + gap);
+        for (uint32_t y = 0; y < out.height; ++y)
+            for (uint32_t x = 0; x < 2 * w; ++x)
+                std::copy_n(images[i]->at(r[0] + static_cast<int>(x / 2), r[1] + static_cast<int>(y / 2)), 3,
+                            &out.rgb[(size_t(y) * out.width + left + x) * 3]);
+    }
+    return out;
+}
+
+// Mean and 99th percentile (nearest rank) of the differences of the pixels
+// that differ.
+void differingFigures(const Comparison& c, double& mean, int& p99)
+{
+    std::vector<int> differing;
+    for (size_t i = 0; i < c.diff.size(); ++i)
+        if (c.counted[i] && c.diff[i] > 0) differing.push_back(c.diff[i]);
+    mean = 0.0;
+    p99 = 0;
+    if (differing.empty()) return;
+    std::sort(differing.begin(), differing.end());
+    for (int d : differing) mean += d;
+    mean /= static_cast<double>(differing.size());
+    p99 = differing[std::max<size_t>(1, (differing.size() * 99 + 99) / 100) - 1];
 }
 
 std::string jsonString(const std::string& text)
@@ -290,7 +336,7 @@ int main(int argc, char** argv)
     if (!parseArguments(argc, argv, options)) {
         std::fprintf(stderr,
                      "usage: tarnvale-framecompare REFERENCE.png CANDIDATE.png [--ignore X0,Y0:X1,Y1]... "
-                     "[--probe X,Y]... [--diff OUT.png]\n");
+                     "[--probe X,Y]... [--diff OUT.png] [--crops X,Y,W,H OUT.png]\n");
         return 2;
     }
     Image ref, cand;
@@ -300,25 +346,42 @@ int main(int argc, char** argv)
         return 2;
     }
     Comparison c;
+    double meanDiffering = 0.0;
+    int p99Differing = 0;
     if (ref.width != cand.width || ref.height != cand.height) {
         c.fail("the sizes differ: " + std::to_string(ref.width) + "x" + std::to_string(ref.height) +
                              " and " + std::to_string(cand.width) + "x" + std::to_string(cand.height));
     } else {
         compare(ref, cand, options, c);
-        if (options.diff != nullptr && !writeDiff(options.diff, c, ref.width, ref.height, error)) {
-            std::fprintf(stderr, "tarnvale-framecompare: %s: %s\n", options.diff, error.c_str());
+        differingFigures(c, meanDiffering, p99Differing);
+        const Image picture = diffPicture(c, ref.width, ref.height);
+        const int* r = options.crop;
+        if (options.crops != nullptr &&
+            (r[0] + r[2] > static_cast<int>(ref.width) || r[1] + r[3] > static_cast<int>(ref.height))) {
+            std::fprintf(stderr, "tarnvale-framecompare: the crop rectangle does not lie within the frames\n");
             return 2;
+        }
+        const std::pair<const char*, Image> outputs[] = {
+            {options.diff, picture},
+            {options.crops, options.crops ? sideBySide({&ref, &cand, &picture}, options.crop) : Image{}}};
+        for (const auto& [path, image] : outputs) {
+            if (path != nullptr && !writePngRgb(path, image.width, image.height, image.rgb, error)) {
+                std::fprintf(stderr, "tarnvale-framecompare: %s: %s\n", path, error.c_str());
+                return 2;
+            }
         }
     }
     if (c.failureCount > c.failures.size())
         c.failures.push_back("and " + std::to_string(c.failureCount - c.failures.size()) + " more");
     std::string failures;
     for (const std::string& f : c.failures) failures += (failures.empty() ? "" : ",") + jsonString(f);
-    std::printf("{\"pass\":%s,\"compared\":%llu,\"differing\":%llu,\"largest\":%d,\"edge_pixels\":%llu,"
+    std::printf("{\"pass\":%s,\"compared\":%llu,\"differing\":%llu,\"mean_differing\":%.2f,\"p99_differing\":%d,"
+                "\"largest\":%d,\"edge_pixels\":%llu,"
                 "\"edge_beyond\":%llu,\"interior_beyond\":%llu,\"worst_block\":%.2f,\"worst_probe\":%.2f,"
                 "\"failures\":[%s]}\n",
                 c.failures.empty() ? "true" : "false", static_cast<unsigned long long>(c.compared),
-                static_cast<unsigned long long>(c.differing), c.largest, static_cast<unsigned long long>(c.edgePixels),
+                static_cast<unsigned long long>(c.differing), meanDiffering, p99Differing, c.largest,
+                static_cast<unsigned long long>(c.edgePixels),
                 static_cast<unsigned long long>(c.edgeBeyond), static_cast<unsigned long long>(c.interiorBeyond),
                 c.worstBlock, c.worstProbe, failures.c_str());
     return c.failures.empty() ? 0 : 1;
