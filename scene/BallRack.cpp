@@ -49,9 +49,12 @@ const float lightVector[4] = {1.0f, 1.0f, -0.6f, 0.0f};
 
 constexpr float degreesToRadians = 0.017453292f;
 
+// The message names the file first, once: the compiler's own messages
+// already start with it.
 void reportShaderError(const char* file, const std::string& message)
 {
-    const std::string text = std::string(file) + ": " + message;
+    const std::string name(file);
+    const std::string text = message.compare(0, name.size(), name) == 0 ? message : name + ": " + message;
     MessageBoxA(NULL, text.c_str(), "Error", MB_OK);
 }
 

@@ -108,9 +108,11 @@ void BitmapFont::createShader()
     } else {
         // Without code there is nothing to create a shader from; say which file
         // failed and what the compiler said, so the program can stop in order.
+        // The compiler's own messages already start with the file's name.
         std::string message = bufferText(errors);
         if (message.empty()) message = "the shader is missing or could not be compiled.";
-        reportError(std::string(kShaderFile) + ": " + message);
+        const std::string name(kShaderFile);
+        reportError(message.compare(0, name.size(), name) == 0 ? message : name + ": " + message);
     }
 
     if (code) code->Release();
