@@ -6,6 +6,7 @@
 
 #include "support/ChildProcess.h"
 #include "support/PngFile.h"
+#include "support/TempFolder.h"
 
 #include <fcntl.h>
 #include <poll.h>
@@ -21,7 +22,6 @@
 #include <fstream>
 #include <sstream>
 #include <string>
-#include <thread>
 
 namespace fs = std::filesystem;
 
@@ -62,9 +62,21 @@ bool readTerminalUntil(int master, std::string& into, const std::string& text, s
     return false;
 }
 
+// True once the process catches SIGINT (its handler is in place): the
+// signal mask of caught signals in /proc/<pid>/status.
+bool catchesInterrupt(pid_t pid)
+{
+    std::ifstream status("/proc/" + std::to_string(pid) + "/status");
+    std::string line;
+    while (std::getline(status, line))
+        if (line.rfind("SigCgt:", 0) == 0) return (std::stoull(line.substr(7), nullptr, 16) >> (SIGINT - 1)) & 1;
+    return false;
+}
+
 // Runs the capture tool for far more frames than the test waits for, with
 // stdout in a file and stderr on a terminal (or in a file), then interrupts
-// it: with Ctrl+C typed on the terminal, or with SIGINT after four seconds.
+// it: with Ctrl+C typed on the terminal once the progress line shows, or
+// with SIGINT once it catches the signal.
 InterruptedRun interruptCapture(const fs::path& dir, bool onTerminal)
 {
     InterruptedRun result;
@@ -89,8 +101,8 @@ InterruptedRun interruptCapture(const fs::path& dir, bool onTerminal)
         if (readTerminalUntil(master, result.terminal, std::string("of ") + totalFrames, std::chrono::seconds(90)))
             (void)!write(master, "\x03", 1);  // Ctrl+C, as typed
     } else {
-        std::this_thread::sleep_for(std::chrono::seconds(4));
-        kill(child, SIGINT);
+        if (testsupport::waitFor([&] { return catchesInterrupt(child); }, std::chrono::seconds(30)))
+            kill(child, SIGINT);
     }
     readTerminalUntil(master, result.terminal, "", std::chrono::seconds(60));
     int raw = 0;
@@ -123,9 +135,9 @@ void expectStoppedInOrder(const InterruptedRun& run)
 
 TEST(CaptureInterrupt, CtrlCStopsTheRunInOrderAndTheProgressLineShowsOnlyOnATerminal)
 {
-    const fs::path dir = fs::temp_directory_path() / ("tarnvale-interrupt-" + std::to_string(getpid()));
-    fs::remove_all(dir);
-    fs::create_directories(dir);
+    const testsupport::TempFolder folder("interrupt");
+    const fs::path& dir = folder.path();
+    ASSERT_FALSE(dir.empty());
 
     const InterruptedRun typed = interruptCapture(dir, true);
     expectStoppedInOrder(typed);
@@ -134,6 +146,4 @@ TEST(CaptureInterrupt, CtrlCStopsTheRunInOrderAndTheProgressLineShowsOnlyOnATerm
     const InterruptedRun signalled = interruptCapture(dir, false);
     expectStoppedInOrder(signalled);
     EXPECT_EQ(signalled.stderrFile.find("tarnvale-capture: frame"), std::string::npos) << signalled.stderrFile;
-
-    fs::remove_all(dir);
 }
