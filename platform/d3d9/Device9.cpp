@@ -4,12 +4,14 @@
 #include "FixedFunctionKey.h"
 #include "FormatTable.h"
 #include "PixelShader9.h"
+#include "SoftwareContext.h"
 #include "StartupProfile.h"
 #include "Surface9.h"
 #include "Texture9.h"
 #include "VertexBuffer9.h"
 #include "VertexDeclaration9.h"
 #include "VertexShader9.h"
+#include "WindowContext.h"
 
 #include <tarnvale_platform.h>
 
@@ -168,56 +170,32 @@ HRESULT Device9::create(Direct3D9* direct3d, D3DDEVTYPE type, DWORD, HWND window
                         const D3DPRESENT_PARAMETERS& parameters, Device9** device)
 {
     *device = nullptr;
-    // The window's pixel format was chosen with these when it was created;
-    // the context must ask for the same.
-    SDL_GL_SetAttribute(SDL_GL_CONTEXT_PROFILE_MASK, SDL_GL_CONTEXT_PROFILE_CORE);
-    SDL_GL_SetAttribute(SDL_GL_CONTEXT_MAJOR_VERSION, 4);
-    SDL_GL_SetAttribute(SDL_GL_CONTEXT_MINOR_VERSION, 5);
-    SDL_GL_SetAttribute(SDL_GL_DEPTH_SIZE, 24);
-    SDL_GL_SetAttribute(SDL_GL_STENCIL_SIZE, 8);
-    SDL_GL_SetAttribute(SDL_GL_RED_SIZE, 8);
-    SDL_GL_SetAttribute(SDL_GL_GREEN_SIZE, 8);
-    SDL_GL_SetAttribute(SDL_GL_BLUE_SIZE, 8);
-    SDL_GL_SetAttribute(SDL_GL_ALPHA_SIZE, 8);
-    SDL_GL_SetAttribute(SDL_GL_DOUBLEBUFFER, 1);
-    SDL_GL_SetAttribute(SDL_GL_CONTEXT_FLAGS, environmentFlag("TARNVALE_GL_DEBUG") ? SDL_GL_CONTEXT_DEBUG_FLAG : 0);
-
     keepLargeBlocksInHeap();
-    // A context an earlier HAL attempt made on this window serves again.
-    SDL_GLContext context = static_cast<SDL_GLContext>(direct3d->takeSpareContext(window, sdlWindow));
-    if (context != nullptr && SDL_GL_MakeCurrent(sdlWindow, context) != 0) {
-        SDL_GL_DeleteContext(context);
-        context = nullptr;
-    }
-    if (context == nullptr) context = SDL_GL_CreateContext(sdlWindow);
-    // The last attempt (REF) says why it failed: the program's own report
-    // that no device could be made does not name the cause.
-    if (context == nullptr) {
-        if (type == D3DDEVTYPE_REF)
-            std::fprintf(stderr, "Direct3D 9 layer: no OpenGL 4.5 core context: %s\n", SDL_GetError());
-        return D3DERR_NOTAVAILABLE;
-    }
-    GLint profile = 0;
-    if (epoxy_is_desktop_gl()) glGetIntegerv(GL_CONTEXT_PROFILE_MASK, &profile);
-    const char* renderer = reinterpret_cast<const char*>(glGetString(GL_RENDERER));
-    const bool usable = epoxy_is_desktop_gl() && epoxy_gl_version() >= 45 && (profile & GL_CONTEXT_CORE_PROFILE_BIT);
-    if (!usable || (type == D3DDEVTYPE_HAL && isSoftwareRenderer(renderer))) {
-        if (!usable && type == D3DDEVTYPE_REF) {
-            const char* version = reinterpret_cast<const char*>(glGetString(GL_VERSION));
-            std::fprintf(stderr, "Direct3D 9 layer: OpenGL 4.5 core is needed; the driver offers %s (%s)\n",
-                         version != nullptr ? version : "no OpenGL version", renderer != nullptr ? renderer : "unknown renderer");
+    const bool debug = environmentFlag("TARNVALE_GL_DEBUG");
+    std::string reason;
+    std::unique_ptr<GlContext> context;
+    if (type == D3DDEVTYPE_HAL) {
+        // A hardware renderer on the window, or nothing: the failures of the
+        // HAL attempts are the program's to report.
+        context = WindowContext::create(sdlWindow, debug, reason);
+        if (context == nullptr || !GlContext::offersCore45(reason) ||
+            isSoftwareRenderer(reinterpret_cast<const char*>(glGetString(GL_RENDERER))))
+            return D3DERR_NOTAVAILABLE;
+    } else {
+        // The last attempt says why it failed: the program's own report that
+        // no device could be made does not name the cause.
+        context = SoftwareContext::create(sdlWindow, debug, reason);
+        if (context == nullptr) {
+            std::fprintf(stderr, "Direct3D 9 layer: %s\n", reason.c_str());
+            return D3DERR_NOTAVAILABLE;
         }
-        if (usable)
-            direct3d->keepSpareContext(context, window, sdlWindow);
-        else
-            SDL_GL_DeleteContext(context);
-        return D3DERR_NOTAVAILABLE;
     }
 
     Device9* created = new Device9(direct3d, window, sdlWindow, parameters);
-    created->context = context;
+    const char* renderer = reinterpret_cast<const char*>(glGetString(GL_RENDERER));
     created->rendererName = renderer != nullptr ? renderer : "";
-    const HRESULT hr = created->initialize(type, context);
+    created->context = std::move(context);
+    const HRESULT hr = created->initialize();
     if (FAILED(hr)) {
         created->Release();  // deletes the context with the device
         return hr;
@@ -244,7 +222,7 @@ Device9::Device9(Direct3D9* owner, HWND deviceWindow, SDL_Window* sdlWindow, con
     viewport = D3DVIEWPORT9{0, 0, parameters.BackBufferWidth, parameters.BackBufferHeight, 0.0f, 1.0f};
 }
 
-HRESULT Device9::initialize(D3DDEVTYPE, void*)
+HRESULT Device9::initialize()
 {
     glGetIntegerv(GL_MAX_TEXTURE_SIZE, &textureSizeLimit);
     GLint vertexOutputs = 64;
@@ -274,7 +252,7 @@ HRESULT Device9::initialize(D3DDEVTYPE, void*)
     glDisable(GL_DITHER);
 
     if (!ring.create(glState)) return D3DERR_NOTAVAILABLE;
-    if (!chain.create(this, sdl, presentParameters.BackBufferWidth, presentParameters.BackBufferHeight,
+    if (!chain.create(this, context.get(), presentParameters.BackBufferWidth, presentParameters.BackBufferHeight,
                       presentParameters.BackBufferFormat))
         return D3DERR_NOTAVAILABLE;
     int interval = 1;
@@ -282,7 +260,7 @@ HRESULT Device9::initialize(D3DDEVTYPE, void*)
         interval = 0;
     else if (presentParameters.PresentationInterval == D3DPRESENT_INTERVAL_TWO)
         interval = 2;
-    if (SDL_GL_SetSwapInterval(interval) != 0 && interval == 2) SDL_GL_SetSwapInterval(1);
+    context->setSwapInterval(interval);
     chain.bindTarget();
     return glGetError() == GL_NO_ERROR ? D3D_OK : D3DERR_NOTAVAILABLE;
 }
@@ -324,21 +302,20 @@ void Device9::releaseEverything()
     if (current) cache.destroy();
     ring.destroy(current);
     chain.destroy(current);
-    if (context != nullptr) SDL_GL_DeleteContext(static_cast<SDL_GLContext>(context));
-    context = nullptr;
+    context.reset();
     direct3d->Release();
 }
 
 bool Device9::makeCurrent()
 {
-    if (windowLost) return false;
-    if (SDL_GL_GetCurrentContext() == context && SDL_GL_GetCurrentWindow() == sdl) return true;
-    // The window may have been destroyed since; its SDL window with it.
+    if (windowLost || context == nullptr) return false;
+    // The window may have been destroyed since; its SDL window with it. (The
+    // software context stays current without it.)
     if (tvplat::sdlWindow(window) != sdl) {
         windowLost = true;
         return false;
     }
-    return SDL_GL_MakeCurrent(sdl, static_cast<SDL_GLContext>(context)) == 0;
+    return context->makeCurrent();
 }
 
 void Device9::forgetShader(uint32_t serial)

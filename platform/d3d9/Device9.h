@@ -22,8 +22,12 @@
 //  * Present shows the back buffer stretched over the window's client area
 //    when their sizes differ; rendering then goes to a framebuffer object of
 //    the back buffer's size.
+//  * The context is SDL's on the window for D3DDEVTYPE_HAL, which needs a
+//    hardware renderer, and Mesa's software rasteriser for D3DDEVTYPE_REF,
+//    whatever the display offers (see GlContext).
 #pragma once
 
+#include "GlContext.h"
 #include "GlStateTracker.h"
 #include "PipelineCache.h"
 #include "StagingBlock.h"
@@ -38,6 +42,7 @@
 
 #include <epoxy/gl.h>
 
+#include <memory>
 #include <string>
 
 struct SDL_Window;
@@ -51,7 +56,7 @@ class PixelShader9;
 class Device9 : public IDirect3DDevice9 {
 public:
     // Creates the GL context and the device; on failure *device stays null
-    // and nothing is left behind.
+    // and nothing is left behind. A failed REF attempt says why on stderr.
     static HRESULT create(Direct3D9* direct3d, D3DDEVTYPE type, DWORD behaviorFlags, HWND window,
                           SDL_Window* sdlWindow, const D3DPRESENT_PARAMETERS& parameters, Device9** device);
     static bool isSoftwareRenderer(const char* renderer);
@@ -148,7 +153,7 @@ private:
 
     Device9(Direct3D9* direct3d, HWND window, SDL_Window* sdlWindow, const D3DPRESENT_PARAMETERS& parameters);
     ~Device9() override;
-    HRESULT initialize(D3DDEVTYPE type, void* context);
+    HRESULT initialize();
     void releaseEverything();
 
     HRESULT setConstants(ConstantFile& file, UINT start, const float* data, UINT count);
@@ -169,7 +174,7 @@ private:
     Direct3D9* direct3d;
     HWND window;
     SDL_Window* sdl;
-    void* context = nullptr;
+    std::unique_ptr<GlContext> context;
     bool windowLost = false;
     D3DPRESENT_PARAMETERS presentParameters;
     bool hasDepth = false;

@@ -51,32 +51,6 @@ HRESULT WINAPI Direct3D9::QueryInterface(REFIID riid, void** ppvObj)
     return E_NOINTERFACE;
 }
 
-Direct3D9::~Direct3D9()
-{
-    if (spareContext != nullptr) SDL_GL_DeleteContext(static_cast<SDL_GLContext>(spareContext));
-}
-
-void Direct3D9::keepSpareContext(void* context, HWND window, SDL_Window* sdlWindow)
-{
-    if (spareContext != nullptr && spareContext != context)
-        SDL_GL_DeleteContext(static_cast<SDL_GLContext>(spareContext));
-    spareContext = context;
-    spareWindow = window;
-    spareSdlWindow = sdlWindow;
-}
-
-void* Direct3D9::takeSpareContext(HWND window, SDL_Window* sdlWindow)
-{
-    if (spareContext == nullptr) return nullptr;
-    void* context = spareContext;
-    spareContext = nullptr;
-    // The same window, still alive (an SDL window's address may be reused
-    // once it is destroyed, its handle never is).
-    if (window == spareWindow && sdlWindow == spareSdlWindow && tvplat::sdlWindow(window) == sdlWindow) return context;
-    SDL_GL_DeleteContext(static_cast<SDL_GLContext>(context));
-    return nullptr;
-}
-
 ULONG WINAPI Direct3D9::AddRef()
 {
     return ++references;

@@ -1,11 +1,9 @@
-// IDirect3D9: the one adapter (the GL implementation behind SDL) and device
-// creation. D3DDEVTYPE_HAL is a hardware GL renderer; D3DDEVTYPE_REF takes
-// any GL 4.5 core context, Mesa's software rasterisers included.
+// IDirect3D9: the one adapter and device creation. D3DDEVTYPE_HAL is a
+// hardware GL renderer on the window; D3DDEVTYPE_REF is Mesa's software
+// rasteriser, whatever the display offers.
 #pragma once
 
 #include <d3d9.h>
-
-struct SDL_Window;
 
 class Direct3D9 : public IDirect3D9 {
 public:
@@ -25,21 +23,9 @@ public:
     // The desktop's mode, or 1024 x 768 X8R8G8B8 when there is no display.
     static D3DDISPLAYMODE displayMode();
 
-    // A GL context that a HAL attempt made and found to run on a software
-    // renderer. It is kept for the REF attempt that follows on the same
-    // window, so that start-up makes one context, not two (each costs time
-    // and a window-sized colour and depth buffer). Keeping one replaces any
-    // spare kept before; taking it hands over ownership, and gives null
-    // when the spare was made for another window.
-    void keepSpareContext(void* context, HWND window, SDL_Window* sdlWindow);
-    void* takeSpareContext(HWND window, SDL_Window* sdlWindow);
-
 private:
-    ~Direct3D9() override;
+    ~Direct3D9() override = default;
 
     ULONG references = 1;
-    bool hardwareKnownMissing = false;  // a HAL attempt found a software renderer
-    void* spareContext = nullptr;
-    HWND spareWindow = nullptr;
-    SDL_Window* spareSdlWindow = nullptr;
+    bool hardwareKnownMissing = false;  // a HAL attempt found no hardware renderer
 };

@@ -1,16 +1,15 @@
 #include "SwapChain9.h"
 
 #include "Device9.h"
-
-#include <SDL.h>
+#include "GlContext.h"
 
 #include <cstring>
 
-bool SwapChain9::create(Device9* owner, SDL_Window* sdlWindow, UINT width, UINT height, D3DFORMAT format)
+bool SwapChain9::create(Device9* owner, GlContext* glContext, UINT width, UINT height, D3DFORMAT format)
 {
     device = owner;
     tracker = &owner->tracker();
-    window = sdlWindow;
+    context = glContext;
     backWidth = width;
     backHeight = height;
     backFormat = format;
@@ -18,7 +17,9 @@ bool SwapChain9::create(Device9* owner, SDL_Window* sdlWindow, UINT width, UINT 
                                              D3DPOOL_DEFAULT, D3DUSAGE_RENDERTARGET);
     rowScratch.resize(size_t{width} * 4);
     chooseTarget();
-    return !offscreen || framebuffer != 0;
+    // Without a framebuffer object, only a window framebuffer of the right
+    // size will do.
+    return offscreen || context->windowFramebufferFits(static_cast<int>(width), static_cast<int>(height));
 }
 
 void SwapChain9::destroy(bool deleteGlObjects)
@@ -61,10 +62,7 @@ bool SwapChain9::ensureFramebuffer()
 
 void SwapChain9::chooseTarget()
 {
-    int width = 0;
-    int height = 0;
-    SDL_GL_GetDrawableSize(window, &width, &height);
-    const bool fits = width == static_cast<int>(backWidth) && height == static_cast<int>(backHeight);
+    const bool fits = context->windowFramebufferFits(static_cast<int>(backWidth), static_cast<int>(backHeight));
     offscreen = !fits && ensureFramebuffer();
 }
 
@@ -75,21 +73,7 @@ void SwapChain9::bindTarget()
 
 void SwapChain9::present()
 {
-    if (offscreen) {
-        int width = 0;
-        int height = 0;
-        SDL_GL_GetDrawableSize(window, &width, &height);
-        // Stretch the back buffer over the whole client area. Blits obey the
-        // scissor test and the colour mask.
-        tracker->enable(GlStateTracker::ScissorTest, false);
-        tracker->colorMask(0xF);
-        tracker->bindReadFramebuffer(framebuffer);
-        tracker->bindDrawFramebuffer(0);
-        glBlitNamedFramebuffer(framebuffer, 0, 0, 0, static_cast<GLint>(backWidth), static_cast<GLint>(backHeight), 0, 0,
-                               width, height, GL_COLOR_BUFFER_BIT, GL_LINEAR);
-        tracker->countCall();
-    }
-    SDL_GL_SwapWindow(window);
+    context->present(*tracker, offscreen ? framebuffer : 0, static_cast<int>(backWidth), static_cast<int>(backHeight));
 
     // Keep the CPU at most two frames ahead: fence this frame, wait for the
     // one two frames back. Offscreen, nothing else would hold it back.

@@ -1,12 +1,12 @@
 // The device's back buffer and its presentation.
 //
-// While the window's drawable has the back buffer's size, the device renders
-// straight into the window's default framebuffer and Present only swaps.
-// When the sizes differ (the window was resized; the back buffer keeps its
-// size, as on Direct3D 9), rendering goes to a framebuffer object of the
-// back buffer's size, and Present stretches it over the window (linear
-// filtering) before the swap. A fence per frame keeps the CPU at most two
-// frames ahead of the GPU.
+// While the window's own framebuffer has the back buffer's size, the device
+// renders straight into it and Present only swaps. Otherwise (the window was
+// resized, and the back buffer keeps its size, as on Direct3D 9; or the
+// context has no window framebuffer at all, as the software one) rendering
+// goes to a framebuffer object of the back buffer's size, which the context
+// shows stretched over the window. A fence per frame keeps the CPU at most
+// two frames ahead of the GPU.
 #pragma once
 
 #include "GlStateTracker.h"
@@ -19,8 +19,8 @@
 #include <memory>
 #include <vector>
 
-struct SDL_Window;
 class Device9;
+class GlContext;
 
 class SwapChain9 {
 public:
@@ -28,7 +28,7 @@ public:
     SwapChain9(const SwapChain9&) = delete;
     SwapChain9& operator=(const SwapChain9&) = delete;
 
-    bool create(Device9* device, SDL_Window* window, UINT width, UINT height, D3DFORMAT format);
+    bool create(Device9* device, GlContext* context, UINT width, UINT height, D3DFORMAT format);
     // Deletes the GL objects (context current) or only forgets them.
     void destroy(bool deleteGlObjects);
 
@@ -57,7 +57,7 @@ private:
 
     Device9* device = nullptr;
     GlStateTracker* tracker = nullptr;
-    SDL_Window* window = nullptr;
+    GlContext* context = nullptr;
     UINT backWidth = 0;
     UINT backHeight = 0;
     D3DFORMAT backFormat = D3DFMT_X8R8G8B8;

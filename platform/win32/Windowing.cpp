@@ -243,8 +243,17 @@ HWND WINAPI CreateWindowExA(DWORD dwExStyle, LPCSTR lpClassName, LPCSTR lpWindow
     SDL_GL_SetAttribute(SDL_GL_ALPHA_SIZE, 8);
     SDL_GL_SetAttribute(SDL_GL_DOUBLEBUFFER, 1);
 
-    SDL_Window* sdl = SDL_CreateWindow(lpWindowName != nullptr ? lpWindowName : "", clientX, clientY, clientWidth,
-                                       clientHeight, flags);
+    const char* title = lpWindowName != nullptr ? lpWindowName : "";
+    SDL_Window* sdl = SDL_CreateWindow(title, clientX, clientY, clientWidth, clientHeight, flags);
+    if (sdl == nullptr) {
+        // A display without OpenGL for windows (an X server without GLX)
+        // still takes a plain window, which software rendering can show in.
+        const std::string why = SDL_GetError();
+        sdl = SDL_CreateWindow(title, clientX, clientY, clientWidth, clientHeight, flags & ~SDL_WINDOW_OPENGL);
+        if (sdl != nullptr)
+            std::fprintf(stderr, "CreateWindowExA: the display offers no OpenGL for windows (%s); made without it\n",
+                         why.c_str());
+    }
     if (sdl == nullptr) {
         setPlatformError(ERROR_GEN_FAILURE, SDL_GetError());
         std::fprintf(stderr, "CreateWindowExA: cannot open a window: %s\n", tvplat::lastPlatformError());

@@ -1,0 +1,207 @@
+#include "SoftwareContext.h"
+
+#include "GlStateTracker.h"
+
+#include <SDL.h>
+
+#include <epoxy/egl.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <optional>
+#include <vector>
+
+namespace {
+
+// The EGL display of Mesa's software device: one per process, started with
+// the first software context and ended with the last.
+EGLDisplay softwareDisplay = EGL_NO_DISPLAY;
+int softwareDisplayUsers = 0;
+
+std::string eglError(const char* what)
+{
+    char text[96];
+    std::snprintf(text, sizeof text, "%s (EGL error 0x%04x)", what, static_cast<unsigned>(eglGetError()));
+    return text;
+}
+
+EGLDeviceEXT findSoftwareDevice(std::string& reason)
+{
+    const auto queryDevices = reinterpret_cast<PFNEGLQUERYDEVICESEXTPROC>(eglGetProcAddress("eglQueryDevicesEXT"));
+    const auto queryString =
+        reinterpret_cast<PFNEGLQUERYDEVICESTRINGEXTPROC>(eglGetProcAddress("eglQueryDeviceStringEXT"));
+    EGLint count = 0;
+    if (queryDevices == nullptr || queryString == nullptr || !queryDevices(0, nullptr, &count)) {
+        reason = "EGL cannot list its devices (EGL_EXT_device_enumeration)";
+        return EGL_NO_DEVICE_EXT;
+    }
+    std::vector<EGLDeviceEXT> devices(static_cast<size_t>(count > 0 ? count : 0));
+    if (count > 0 && !queryDevices(count, devices.data(), &count)) count = 0;
+    for (EGLint i = 0; i < count; ++i) {
+        const char* extensions = queryString(devices[static_cast<size_t>(i)], EGL_EXTENSIONS);
+        if (extensions != nullptr && std::strstr(extensions, "EGL_MESA_device_software") != nullptr)
+            return devices[static_cast<size_t>(i)];
+    }
+    reason = "no software rasteriser: EGL offers no software device (Mesa's EGL and llvmpipe, Debian packages "
+             "libegl-mesa0 and libgl1-mesa-dri)";
+    return EGL_NO_DEVICE_EXT;
+}
+
+// Starts the software device's display with GALLIUM_DRIVER naming llvmpipe,
+// and puts the caller's value back.
+EGLDisplay startSoftwareDisplay(std::string& reason)
+{
+    if (softwareDisplayUsers > 0) {
+        ++softwareDisplayUsers;
+        return softwareDisplay;
+    }
+    if (!epoxy_has_egl()) {
+        reason = "no software rasteriser: EGL is not installed (Debian package libegl1)";
+        return EGL_NO_DISPLAY;
+    }
+    const EGLDeviceEXT device = findSoftwareDevice(reason);
+    if (device == EGL_NO_DEVICE_EXT) return EGL_NO_DISPLAY;
+    const auto platformDisplay =
+        reinterpret_cast<PFNEGLGETPLATFORMDISPLAYEXTPROC>(eglGetProcAddress("eglGetPlatformDisplayEXT"));
+    const EGLDisplay display =
+        platformDisplay != nullptr ? platformDisplay(EGL_PLATFORM_DEVICE_EXT, device, nullptr) : EGL_NO_DISPLAY;
+    if (display == EGL_NO_DISPLAY) {
+        reason = eglError("the software device has no EGL display");
+        return EGL_NO_DISPLAY;
+    }
+    const char* chosen = std::getenv("GALLIUM_DRIVER");
+    const std::optional<std::string> saved = chosen != nullptr ? std::optional<std::string>(chosen) : std::nullopt;
+    setenv("GALLIUM_DRIVER", "llvmpipe", 1);
+    EGLint major = 0;
+    EGLint minor = 0;
+    const bool started = eglInitialize(display, &major, &minor) == EGL_TRUE;
+    if (saved)
+        setenv("GALLIUM_DRIVER", saved->c_str(), 1);
+    else
+        unsetenv("GALLIUM_DRIVER");
+    if (!started) {
+        reason = eglError("Mesa's software device does not start");
+        return EGL_NO_DISPLAY;
+    }
+    softwareDisplay = display;
+    softwareDisplayUsers = 1;
+    return display;
+}
+
+void endSoftwareDisplay()
+{
+    if (softwareDisplayUsers == 0 || --softwareDisplayUsers > 0) return;
+    eglTerminate(softwareDisplay);
+    softwareDisplay = EGL_NO_DISPLAY;
+}
+
+}  // namespace
+
+std::unique_ptr<SoftwareContext> SoftwareContext::create(SDL_Window* window, bool debug, std::string& reason)
+{
+    const EGLDisplay display = startSoftwareDisplay(reason);
+    if (display == EGL_NO_DISPLAY) return nullptr;
+    const EGLint attributes[] = {EGL_CONTEXT_MAJOR_VERSION,
+                                 4,
+                                 EGL_CONTEXT_MINOR_VERSION,
+                                 5,
+                                 EGL_CONTEXT_OPENGL_PROFILE_MASK,
+                                 EGL_CONTEXT_OPENGL_CORE_PROFILE_BIT,
+                                 EGL_CONTEXT_OPENGL_DEBUG,
+                                 debug ? EGL_TRUE : EGL_FALSE,
+                                 EGL_NONE};
+    EGLContext context = EGL_NO_CONTEXT;
+    if (eglBindAPI(EGL_OPENGL_API)) context = eglCreateContext(display, EGL_NO_CONFIG_KHR, EGL_NO_CONTEXT, attributes);
+    if (context == EGL_NO_CONTEXT) {
+        reason = eglError("Mesa's software rasteriser gives no OpenGL 4.5 core context");
+        if (const char* override = std::getenv("MESA_GL_VERSION_OVERRIDE"))
+            reason += std::string("; MESA_GL_VERSION_OVERRIDE=") + override + " limits it";
+        endSoftwareDisplay();
+        return nullptr;
+    }
+    std::unique_ptr<SoftwareContext> created(new SoftwareContext(display, context));
+    if (!created->makeCurrent()) {
+        reason = eglError("the software rasteriser's context cannot be made current");
+        return nullptr;
+    }
+    if (!offersCore45(reason)) return nullptr;
+    if (!epoxy_has_gl_extension("GL_MESA_pack_invert")) {
+        reason = "the software rasteriser lacks GL_MESA_pack_invert";
+        return nullptr;
+    }
+    created->presenter = FramePresenter::forWindow(window);
+    return created;
+}
+
+SoftwareContext::~SoftwareContext()
+{
+    // Its framebuffer objects go with the context.
+    presenter.reset();
+    forgetIfActive();
+    eglDestroyContext(display, context);
+    endSoftwareDisplay();
+}
+
+bool SoftwareContext::isCurrent() const
+{
+    return eglGetCurrentContext() == context;
+}
+
+bool SoftwareContext::bind()
+{
+    // A context SDL made current (another window's) would keep the thread's
+    // one current context slot.
+    if (SDL_GL_GetCurrentContext() != nullptr) SDL_GL_MakeCurrent(SDL_GL_GetCurrentWindow(), nullptr);
+    return eglMakeCurrent(display, EGL_NO_SURFACE, EGL_NO_SURFACE, context) == EGL_TRUE;
+}
+
+void SoftwareContext::release()
+{
+    eglMakeCurrent(display, EGL_NO_SURFACE, EGL_NO_SURFACE, EGL_NO_CONTEXT);
+}
+
+bool SoftwareContext::stretchTarget(GlStateTracker& tracker, int width, int height)
+{
+    if (stretchFramebuffer != 0 && stretchWidth == width && stretchHeight == height) return true;
+    if (stretchFramebuffer != 0) {
+        glDeleteFramebuffers(1, &stretchFramebuffer);
+        tracker.forgetFramebuffer(stretchFramebuffer);
+        glDeleteRenderbuffers(1, &stretchColor);
+        stretchFramebuffer = stretchColor = 0;
+    }
+    glCreateRenderbuffers(1, &stretchColor);
+    glNamedRenderbufferStorage(stretchColor, GL_RGBA8, width, height);
+    glCreateFramebuffers(1, &stretchFramebuffer);
+    glNamedFramebufferRenderbuffer(stretchFramebuffer, GL_COLOR_ATTACHMENT0, GL_RENDERBUFFER, stretchColor);
+    stretchWidth = width;
+    stretchHeight = height;
+    return glCheckNamedFramebufferStatus(stretchFramebuffer, GL_DRAW_FRAMEBUFFER) == GL_FRAMEBUFFER_COMPLETE;
+}
+
+void SoftwareContext::present(GlStateTracker& tracker, GLuint source, int width, int height)
+{
+    FramePresenter::Frame frame;
+    if (presenter == nullptr || !presenter->beginFrame(frame)) return;
+    GLuint shown = source;
+    if (frame.width != width || frame.height != height) {
+        if (!stretchTarget(tracker, frame.width, frame.height)) return;
+        stretch(tracker, source, width, height, stretchFramebuffer, frame.width, frame.height);
+        shown = stretchFramebuffer;
+    }
+    // Straight into the window's memory, the top row first.
+    tracker.bindReadFramebuffer(shown);
+    glPixelStorei(GL_PACK_ROW_LENGTH, frame.pitch / 4);
+    glPixelStorei(GL_PACK_INVERT_MESA, GL_TRUE);
+    glReadPixels(0, 0, frame.width, frame.height, GL_BGRA, GL_UNSIGNED_INT_8_8_8_8_REV, frame.pixels);
+    glPixelStorei(GL_PACK_INVERT_MESA, GL_FALSE);
+    glPixelStorei(GL_PACK_ROW_LENGTH, 0);
+    tracker.countCall();
+    if (frame.keepsAlpha) {
+        for (int y = 0; y < frame.height; ++y) {
+            uint8_t* row = frame.pixels + static_cast<ptrdiff_t>(y) * frame.pitch;
+            for (int x = 0; x < frame.width; ++x) row[x * 4 + 3] = 0xFF;
+        }
+    }
+    presenter->endFrame();
+}

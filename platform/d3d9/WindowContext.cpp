@@ -1,0 +1,82 @@
+#include "WindowContext.h"
+
+#include "GlStateTracker.h"
+
+#include <SDL.h>
+
+std::unique_ptr<WindowContext> WindowContext::create(SDL_Window* window, bool debug, std::string& reason)
+{
+    // A window made where the display has no OpenGL (an X server without
+    // GLX) cannot have a context at all.
+    if (!(SDL_GetWindowFlags(window) & SDL_WINDOW_OPENGL)) {
+        reason = "the window has no OpenGL";
+        return nullptr;
+    }
+    // The window's pixel format was chosen with these when it was created;
+    // the context must ask for the same.
+    SDL_GL_SetAttribute(SDL_GL_CONTEXT_PROFILE_MASK, SDL_GL_CONTEXT_PROFILE_CORE);
+    SDL_GL_SetAttribute(SDL_GL_CONTEXT_MAJOR_VERSION, 4);
+    SDL_GL_SetAttribute(SDL_GL_CONTEXT_MINOR_VERSION, 5);
+    SDL_GL_SetAttribute(SDL_GL_DEPTH_SIZE, 24);
+    SDL_GL_SetAttribute(SDL_GL_STENCIL_SIZE, 8);
+    SDL_GL_SetAttribute(SDL_GL_RED_SIZE, 8);
+    SDL_GL_SetAttribute(SDL_GL_GREEN_SIZE, 8);
+    SDL_GL_SetAttribute(SDL_GL_BLUE_SIZE, 8);
+    SDL_GL_SetAttribute(SDL_GL_ALPHA_SIZE, 8);
+    SDL_GL_SetAttribute(SDL_GL_DOUBLEBUFFER, 1);
+    SDL_GL_SetAttribute(SDL_GL_CONTEXT_FLAGS, debug ? SDL_GL_CONTEXT_DEBUG_FLAG : 0);
+    releaseActive();
+    SDL_GLContext context = SDL_GL_CreateContext(window);  // current on success
+    if (context == nullptr) {
+        reason = SDL_GetError();
+        return nullptr;
+    }
+    std::unique_ptr<WindowContext> created(new WindowContext(window, context));
+    created->markActive();
+    return created;
+}
+
+WindowContext::~WindowContext()
+{
+    forgetIfActive();
+    SDL_GL_DeleteContext(static_cast<SDL_GLContext>(context));
+}
+
+bool WindowContext::isCurrent() const
+{
+    return SDL_GL_GetCurrentContext() == context && SDL_GL_GetCurrentWindow() == window;
+}
+
+bool WindowContext::bind()
+{
+    return SDL_GL_MakeCurrent(window, static_cast<SDL_GLContext>(context)) == 0;
+}
+
+void WindowContext::release()
+{
+    SDL_GL_MakeCurrent(window, nullptr);
+}
+
+bool WindowContext::windowFramebufferFits(int width, int height) const
+{
+    int drawableWidth = 0;
+    int drawableHeight = 0;
+    SDL_GL_GetDrawableSize(window, &drawableWidth, &drawableHeight);
+    return drawableWidth == width && drawableHeight == height;
+}
+
+void WindowContext::setSwapInterval(int interval)
+{
+    if (SDL_GL_SetSwapInterval(interval) != 0 && interval == 2) SDL_GL_SetSwapInterval(1);
+}
+
+void WindowContext::present(GlStateTracker& tracker, GLuint source, int width, int height)
+{
+    if (source != 0) {
+        int windowWidth = 0;
+        int windowHeight = 0;
+        SDL_GL_GetDrawableSize(window, &windowWidth, &windowHeight);
+        stretch(tracker, source, width, height, 0, windowWidth, windowHeight);
+    }
+    SDL_GL_SwapWindow(window);
+}

@@ -1,0 +1,32 @@
+// SDL's OpenGL context on the device window (the HAL device's): drawing goes
+// to the window's own framebuffer, or to a framebuffer object stretched onto
+// it, and a frame is shown by swapping buffers.
+#pragma once
+
+#include "GlContext.h"
+
+#include <memory>
+#include <string>
+
+struct SDL_Window;
+
+class WindowContext : public GlContext {
+public:
+    // An OpenGL 4.5 core context on the window, current on return; null with
+    // the reason when the window or its driver offers none.
+    static std::unique_ptr<WindowContext> create(SDL_Window* window, bool debug, std::string& reason);
+    ~WindowContext() override;
+
+    bool isCurrent() const override;
+    bool windowFramebufferFits(int width, int height) const override;
+    void setSwapInterval(int interval) override;
+    void present(GlStateTracker& tracker, GLuint source, int width, int height) override;
+
+private:
+    WindowContext(SDL_Window* window, void* context) : window(window), context(context) {}
+    bool bind() override;
+    void release() override;
+
+    SDL_Window* window;
+    void* context;
+};
