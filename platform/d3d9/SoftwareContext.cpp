@@ -32,19 +32,17 @@ EGLDeviceEXT findSoftwareDevice(std::string& reason)
     const auto queryString =
         reinterpret_cast<PFNEGLQUERYDEVICESTRINGEXTPROC>(eglGetProcAddress("eglQueryDeviceStringEXT"));
     EGLint count = 0;
-    if (queryDevices == nullptr || queryString == nullptr || !queryDevices(0, nullptr, &count)) {
-        reason = "EGL cannot list its devices (EGL_EXT_device_enumeration)";
-        return EGL_NO_DEVICE_EXT;
+    if (queryDevices != nullptr && queryString != nullptr && queryDevices(0, nullptr, &count) && count > 0) {
+        std::vector<EGLDeviceEXT> devices(static_cast<size_t>(count));
+        if (!queryDevices(count, devices.data(), &count)) count = 0;
+        for (EGLint i = 0; i < count; ++i) {
+            const char* extensions = queryString(devices[static_cast<size_t>(i)], EGL_EXTENSIONS);
+            if (extensions != nullptr && std::strstr(extensions, "EGL_MESA_device_software") != nullptr)
+                return devices[static_cast<size_t>(i)];
+        }
     }
-    std::vector<EGLDeviceEXT> devices(static_cast<size_t>(count > 0 ? count : 0));
-    if (count > 0 && !queryDevices(count, devices.data(), &count)) count = 0;
-    for (EGLint i = 0; i < count; ++i) {
-        const char* extensions = queryString(devices[static_cast<size_t>(i)], EGL_EXTENSIONS);
-        if (extensions != nullptr && std::strstr(extensions, "EGL_MESA_device_software") != nullptr)
-            return devices[static_cast<size_t>(i)];
-    }
-    reason = "no software rasteriser: EGL offers no software device (Mesa's EGL and llvmpipe, Debian packages "
-             "libegl-mesa0 and libgl1-mesa-dri)";
+    reason = "no software rasteriser: EGL lists no software device (Mesa's EGL and llvmpipe provide one: Debian "
+             "packages libegl-mesa0 and libgl1-mesa-dri)";
     return EGL_NO_DEVICE_EXT;
 }
 

@@ -29,6 +29,7 @@ public:
 
     bool isCurrent() const override;
     bool windowFramebufferFits(int, int) const override { return false; }
+    bool readsFramesBack() const override { return presenter != nullptr; }
     void setSwapInterval(int) override {}
     void present(GlStateTracker& tracker, GLuint source, int width, int height) override;
 

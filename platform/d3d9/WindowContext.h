@@ -19,6 +19,7 @@ public:
 
     bool isCurrent() const override;
     bool windowFramebufferFits(int width, int height) const override;
+    bool readsFramesBack() const override { return false; }
     void setSwapInterval(int interval) override;
     void present(GlStateTracker& tracker, GLuint source, int width, int height) override;
 
