@@ -5,10 +5,14 @@ namespace fs = std::filesystem;
 CaptureRun CaptureRun::run(const fs::path& folder, const std::vector<std::string>& arguments,
                            const std::vector<std::string>& environment, double timeLimitSeconds)
 {
+    return run(arguments, testsupport::ChildOptions{folder, environment, timeLimitSeconds});
+}
+
+CaptureRun CaptureRun::run(const std::vector<std::string>& arguments, const testsupport::ChildOptions& options)
+{
     CaptureRun result;
-    static_cast<testsupport::ChildRun&>(result) = testsupport::runChild(
-        TARNVALE_BINARY_DIR "/tools/tarnvale-capture", arguments,
-        testsupport::ChildOptions{folder, environment, timeLimitSeconds});
+    static_cast<testsupport::ChildRun&>(result) =
+        testsupport::runChild(TARNVALE_BINARY_DIR "/tools/tarnvale-capture", arguments, options);
     return result;
 }
 

@@ -16,6 +16,8 @@ struct CaptureRun : testsupport::ChildRun {
     // "NAME" alone, removed. The tool's stdout and stderr are kept.
     static CaptureRun run(const std::filesystem::path& folder, const std::vector<std::string>& arguments,
                           const std::vector<std::string>& environment = {}, double timeLimitSeconds = 90.0);
+    // The same with every option, `whileRunning` included.
+    static CaptureRun run(const std::vector<std::string>& arguments, const testsupport::ChildOptions& options);
 
     // The JSON summary; null when stdout holds none.
     nlohmann::json summary() const;

@@ -75,7 +75,9 @@ ChildRun runChild(const fs::path& program, const std::vector<std::string>& argum
     result.started = true;
 
     int status = 0;
+    bool acting = static_cast<bool>(options.whileRunning);
     for (;;) {
+        if (acting) acting = !options.whileRunning();
         const pid_t done = ::waitpid(pid, &status, WNOHANG);
         result.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
         if (done == pid) break;

@@ -10,6 +10,7 @@
 
 #include <chrono>
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -17,11 +18,14 @@
 namespace testsupport {
 
 // How a child is started: `environment` entries are set ("NAME=value") or,
-// as "NAME" alone, removed.
+// as "NAME" alone, removed. `whileRunning`, when set, is called every few
+// milliseconds while the child runs, until it returns true: a test acting on
+// the running program.
 struct ChildOptions {
     std::filesystem::path folder;            // empty: the test's own working folder
     std::vector<std::string> environment;
     double timeLimitSeconds = 90.0;
+    std::function<bool()> whileRunning;
 };
 
 struct ChildRun {

@@ -102,30 +102,16 @@ int shiftOf(unsigned long mask)
     return shift;
 }
 
-}  // namespace
-
-unsigned long xWindowOf(SDL_Window* window)
-{
-    SDL_SysWMinfo info;
-    return x11Info(window, info) ? info.info.x11.window : 0;
-}
-
-RgbaImage shownIn(SDL_Window* window)
+// What a viewable window shows, as the server has it now.
+RgbaImage imageOf(Display* display, Window window)
 {
     RgbaImage result;
-    SDL_SysWMinfo info;
-    if (!x11Info(window, info)) {
-        result.error = "not an X11 window";
-        return result;
-    }
-    Display* display = info.info.x11.display;
-    XSync(display, False);
     XWindowAttributes attributes{};
-    if (!XGetWindowAttributes(display, info.info.x11.window, &attributes) || attributes.map_state != IsViewable) {
+    if (!XGetWindowAttributes(display, window, &attributes) || attributes.map_state != IsViewable) {
         result.error = "the window is not viewable";
         return result;
     }
-    XImage* image = XGetImage(display, info.info.x11.window, 0, 0, static_cast<unsigned>(attributes.width),
+    XImage* image = XGetImage(display, window, 0, 0, static_cast<unsigned>(attributes.width),
                               static_cast<unsigned>(attributes.height), AllPlanes, ZPixmap);
     if (image == nullptr) {
         result.error = "XGetImage failed";
@@ -143,6 +129,40 @@ RgbaImage shownIn(SDL_Window* window)
             out[3] = 255;
         }
     XDestroyImage(image);
+    return result;
+}
+
+}  // namespace
+
+unsigned long xWindowOf(SDL_Window* window)
+{
+    SDL_SysWMinfo info;
+    return x11Info(window, info) ? info.info.x11.window : 0;
+}
+
+RgbaImage shownIn(SDL_Window* window)
+{
+    SDL_SysWMinfo info;
+    if (!x11Info(window, info)) {
+        RgbaImage result;
+        result.error = "not an X11 window";
+        return result;
+    }
+    Display* display = info.info.x11.display;
+    XSync(display, False);
+    return imageOf(display, info.info.x11.window);
+}
+
+RgbaImage screenOf(const std::string& displayName)
+{
+    Display* display = XOpenDisplay(displayName.c_str());
+    if (display == nullptr) {
+        RgbaImage result;
+        result.error = "cannot connect to " + displayName;
+        return result;
+    }
+    RgbaImage result = imageOf(display, DefaultRootWindow(display));
+    XCloseDisplay(display);
     return result;
 }
 

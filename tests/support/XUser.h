@@ -50,5 +50,7 @@ unsigned long xWindowOf(SDL_Window* window);
 // What the X server shows in an SDL window, after every request SDL and the
 // GL driver made on the window's connection.
 RgbaImage shownIn(SDL_Window* window);
+// What the X server ":N" shows on its whole screen (without the pointer).
+RgbaImage screenOf(const std::string& display);
 
 }  // namespace testsupport

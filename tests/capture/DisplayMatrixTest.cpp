@@ -1,0 +1,262 @@
+// The reference device on every kind of display, end to end through
+// tarnvale-capture: each run must come up as "REF, Software Vertex
+// Processing", show in its window exactly the frame it draws offscreen, and
+// quit with status 0 on an Esc typed through the display server.
+//
+//   display (started by the test)            | checked besides
+//   -----------------------------------------+---------------------------------------
+//   none: SDL's offscreen driver             | the reference frame itself
+//   Xvfb with GLX                            |
+//   Xvfb without GLX                         | one line on stderr says why the window
+//                                            | has no OpenGL, and nothing else does
+//   Xvfb with GLX, GALLIUM_DRIVER=softpipe   | (a driver offering OpenGL 3.3 only)
+//   weston (x11 back end in Xvfb), Wayland   |
+//   Xvfb without GLX, the window resized,    | the frame stretched over the smaller
+//   unmapped, mapped and resized back        | window, then exactly again
+//
+// Every path draws with the same software rasteriser and copies its 8-bit
+// pixels unchanged, so the frames must be equal. A stretched frame is
+// compared with a bilinear scaling of the reference, within 1 level (the
+// rounding of the rasteriser's filter).
+//
+// Frames of 1/8 s (exact in binary) make every frame from the third second
+// on the same, so the window and the offscreen run show one picture.
+#include "support/CaptureRun.h"
+#include "support/DisplayServer.h"
+#include "support/PngFile.h"
+#include "support/TempFolder.h"
+#include "support/XUser.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstring>
+
+namespace fs = std::filesystem;
+using namespace testsupport;
+
+namespace {
+
+const char* const deviceText = "REF, Software Vertex Processing";
+const char* const halMessage = "Couldn't create HAL device, resorting to REF.";
+
+std::vector<std::string> arguments(const fs::path& out, const char* frames)
+{
+    return {"--frames", frames, "--seed", "7", "--frame-time", "0.125", "--out", out.string()};
+}
+
+// Where `frame` lies in `screen`, pixel for pixel; (-1, -1) when nowhere.
+std::pair<int, int> locate(const RgbaImage& screen, const RgbaImage& frame)
+{
+    if (screen.width < frame.width || screen.height < frame.height || frame.empty()) return {-1, -1};
+    // Colourful pixels of the frame sort out most places at once.
+    std::vector<std::pair<uint32_t, uint32_t>> probes;
+    for (uint32_t y = 0; y < frame.height; y += 24)
+        for (uint32_t x = 0; x < frame.width; x += 24)
+            if (frame.at(x, y)[0] + frame.at(x, y)[1] + frame.at(x, y)[2] > 90) probes.emplace_back(x, y);
+    const auto same = [](const uint8_t* a, const uint8_t* b) { return std::memcmp(a, b, 3) == 0; };
+    for (uint32_t top = 0; top + frame.height <= screen.height; ++top) {
+        for (uint32_t left = 0; left + frame.width <= screen.width; ++left) {
+            bool match = true;
+            for (const auto& [x, y] : probes)
+                if (!(match = same(screen.at(left + x, top + y), frame.at(x, y)))) break;
+            for (uint32_t y = 0; match && y < frame.height; ++y)
+                for (uint32_t x = 0; match && x < frame.width; ++x)
+                    match = same(screen.at(left + x, top + y), frame.at(x, y));
+            if (match) return {static_cast<int>(left), static_cast<int>(top)};
+        }
+    }
+    return {-1, -1};
+}
+
+// The frame scaled to width x height as a linear blit filters it.
+RgbaImage stretched(const RgbaImage& frame, uint32_t width, uint32_t height)
+{
+    RgbaImage out;
+    out.width = width;
+    out.height = height;
+    out.pixels.resize(size_t{width} * height * 4);
+    const auto source = [&](uint32_t i, uint32_t from, uint32_t to, uint32_t& low, float& weight) {
+        const float at = std::max(0.0f, (static_cast<float>(i) + 0.5f) * static_cast<float>(from) / to - 0.5f);
+        low = std::min(static_cast<uint32_t>(at), from - 2);
+        weight = std::min(at - static_cast<float>(low), 1.0f);
+    };
+    for (uint32_t y = 0; y < height; ++y) {
+        uint32_t y0;
+        float wy;
+        source(y, frame.height, height, y0, wy);
+        for (uint32_t x = 0; x < width; ++x) {
+            uint32_t x0;
+            float wx;
+            source(x, frame.width, width, x0, wx);
+            for (int c = 0; c < 4; ++c) {
+                const float top = frame.at(x0, y0)[c] * (1 - wx) + frame.at(x0 + 1, y0)[c] * wx;
+                const float bottom = frame.at(x0, y0 + 1)[c] * (1 - wx) + frame.at(x0 + 1, y0 + 1)[c] * wx;
+                out.pixels[(size_t{y} * width + x) * 4 + c] = static_cast<uint8_t>(std::lround(top * (1 - wy) + bottom * wy));
+            }
+        }
+    }
+    return out;
+}
+
+RgbaImage region(const RgbaImage& screen, std::pair<int, int> at, uint32_t width, uint32_t height)
+{
+    RgbaImage out;
+    if (at.first < 0 || at.first + uint64_t{width} > screen.width || at.second + uint64_t{height} > screen.height)
+        return out;
+    out.width = width;
+    out.height = height;
+    for (uint32_t y = 0; y < height; ++y) {
+        const uint8_t* row = screen.at(static_cast<uint32_t>(at.first), static_cast<uint32_t>(at.second) + y);
+        out.pixels.insert(out.pixels.end(), row, row + size_t{width} * 4);
+    }
+    return out;
+}
+
+class DisplayMatrix : public ::testing::Test {
+protected:
+    // One step of a windowed run: an xdotool command sent through the
+    // display server, then what the screen must come to show.
+    struct Step {
+        std::vector<std::string> command;
+        std::function<bool(const RgbaImage&)> shows;
+    };
+
+    void SetUp() override
+    {
+        const CaptureRun offscreen = CaptureRun::run(arguments(folder / "offscreen.png", "24"), {});
+        ASSERT_TRUE(offscreen.exitedWith(0)) << offscreen.describe();
+        ASSERT_EQ(offscreen.field("device"), deviceText);
+        reference = readPng(folder / "offscreen.png");
+        ASSERT_TRUE(reference.error.empty()) << reference.error;
+    }
+
+    bool startX(bool glx)
+    {
+        XServer::Options options;
+        options.glx = glx;
+        if (!x.start(options)) ADD_FAILURE() << x.error();
+        return !x.display().empty();
+    }
+
+    // Runs the tool in a window on the X server `x` (directly, or through a
+    // compositor shown on it) until every step has come to pass, then types
+    // Esc until it quits; checks what every windowed run must show.
+    CaptureRun runWindowed(std::vector<std::string> environment, std::vector<Step> steps = {})
+    {
+        steps.insert(steps.begin(), Step{{"mousemove", "0", "0"}, [this](const RgbaImage& screen) {
+                                              return (at = locate(screen, reference)).first >= 0;
+                                          }});
+        size_t next = 0;
+        bool sent = false;  // the command of step `next`
+        auto lastLook = std::chrono::steady_clock::now();
+        const auto giveUp = lastLook + std::chrono::seconds(60);
+        const auto act = [&] {
+            const auto now = std::chrono::steady_clock::now();
+            if (now - lastLook < std::chrono::milliseconds(250)) return false;
+            lastLook = now;
+            if (next == steps.size() || now > giveUp) {
+                xdotool({"key", "Escape"});  // again, until the program is gone
+                return false;
+            }
+            if (!sent) xdotool(steps[next].command);
+            sent = true;
+            if (steps[next].shows(screenOf(x.display()))) {
+                ++next;
+                sent = false;
+            }
+            return false;
+        };
+        const ChildOptions options{{}, environment, 120.0, act};
+        std::vector<std::string> windowed = arguments(folder / "window.png", "100000");
+        windowed.push_back("--window");
+        const CaptureRun run = CaptureRun::run(windowed, options);
+        EXPECT_EQ(next, steps.size()) << "the screen never showed what step " << next << " expects";
+        EXPECT_TRUE(run.exitedWith(0)) << run.describe();
+        EXPECT_EQ(run.field("exit"), "quit");
+        EXPECT_EQ(run.field("device"), deviceText);
+        EXPECT_EQ(run.sanitizerReport(), "");
+        const ImageDifference backBuffer = compareImages(readPng(folder / "window.png"), reference);
+        EXPECT_TRUE(backBuffer.sameSize && backBuffer.differingPixels == 0)
+            << backBuffer.differingPixels << " pixels of the last frame differ from the offscreen one";
+        return run;
+    }
+
+    void xdotool(const std::vector<std::string>& command)
+    {
+        runChild("xdotool", command, ChildOptions{{}, {x.environment()}, 10.0});
+    }
+
+    std::vector<std::string> onX() const { return {x.environment(), "SDL_VIDEODRIVER=x11", "WAYLAND_DISPLAY"}; }
+
+    TempFolder folder{"display"};
+    RgbaImage reference;
+    XServer x;
+    std::pair<int, int> at{-1, -1};  // where the window showed the frame
+};
+
+TEST_F(DisplayMatrix, OffscreenIsTheReference)
+{
+    // SetUp ran it: REF, status 0, a frame.
+    EXPECT_EQ(reference.width, 1024u);
+}
+
+TEST_F(DisplayMatrix, XServerWithGlx)
+{
+    ASSERT_TRUE(startX(true));
+    runWindowed(onX());
+}
+
+TEST_F(DisplayMatrix, XServerWithoutGlxSaysWhyOnceAndRuns)
+{
+    ASSERT_TRUE(startX(false));
+    const CaptureRun run = runWindowed(onX());
+    std::vector<std::string> lines;
+    for (const std::string& line : run.errLinesWith(""))
+        if (line.find(halMessage) == std::string::npos) lines.push_back(line);
+    ASSERT_EQ(lines.size(), 1u) << run.err;
+    EXPECT_NE(lines[0].find("no OpenGL"), std::string::npos) << lines[0];
+    EXPECT_NE(lines[0].find("GLX"), std::string::npos) << lines[0];
+}
+
+TEST_F(DisplayMatrix, DriverWithOnlyOpenGl33)
+{
+    ASSERT_TRUE(startX(true));
+    std::vector<std::string> environment = onX();
+    environment.push_back("GALLIUM_DRIVER=softpipe");
+    const CaptureRun run = runWindowed(environment);
+    EXPECT_TRUE(run.errLinesWith("OpenGL 4.5").empty()) << run.err;
+}
+
+TEST_F(DisplayMatrix, WaylandCompositor)
+{
+    ASSERT_TRUE(startX(true));
+    WaylandCompositor weston;
+    ASSERT_TRUE(weston.start(x)) << weston.error();
+    runWindowed(weston.environment());
+}
+
+TEST_F(DisplayMatrix, ResizedMinimisedAndRestoredWindowKeepsPresenting)
+{
+    ASSERT_TRUE(startX(false));
+    const auto window = [](std::vector<std::string> command) {
+        command.insert(command.begin(), {"search", "--name", "^Tarnvale$"});
+        return command;
+    };
+    const auto showsStretched = [this](const RgbaImage& screen) {
+        const ImageDifference difference = compareImages(region(screen, at, 640, 480), stretched(reference, 640, 480));
+        return difference.sameSize && difference.largest <= 1;
+    };
+    const auto showsFrame = [this](const RgbaImage& screen) {
+        const ImageDifference difference = compareImages(region(screen, at, 1024, 768), reference);
+        return difference.sameSize && difference.differingPixels == 0;
+    };
+    runWindowed(onX(), {{window({"windowsize", "%1", "640", "480"}), showsStretched},
+                        {window({"windowunmap", "%1"}), [&](const RgbaImage& screen) { return !showsStretched(screen); }},
+                        {window({"windowmap", "%1"}), showsStretched},
+                        {window({"windowsize", "%1", "1024", "768"}), showsFrame},
+                        // Unmapping took the focus away; Esc must reach the window.
+                        {window({"windowfocus", "%1"}), showsFrame}});
+}
+
+}  // namespace
