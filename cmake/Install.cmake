@@ -136,10 +136,10 @@ set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 # The libraries the programs link against (SDL2, libepoxy, libpng, the C++
 # run time; an ASan build adds its run times) come from dpkg-shlibdeps. OpenGL
 # and EGL are opened at run time by SDL and libepoxy, so shlibdeps cannot see
-# them: the GL and EGL dispatch libraries and Mesa's drivers (llvmpipe where
-# there is no GPU) are named here.
+# them: the GL and EGL dispatch libraries, Mesa's EGL and Mesa's drivers
+# (llvmpipe, the reference device) are named here.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "libgl1, libegl1, libgl1-mesa-dri")
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "libgl1, libegl1, libegl-mesa0, libgl1-mesa-dri")
 set(CPACK_DEBIAN_PACKAGE_SUGGESTS "xvfb")
 include(CPack)
 
