@@ -1,10 +1,11 @@
 #include "FramePresenter.h"
 
-#include "SurfacePresenter.h"
 #include "WaylandPresenter.h"
+#include "X11Presenter.h"
 
 #include <SDL.h>
 
+#include <cstdio>
 #include <cstring>
 
 std::unique_ptr<FramePresenter> FramePresenter::forWindow(SDL_Window* window)
@@ -13,5 +14,16 @@ std::unique_ptr<FramePresenter> FramePresenter::forWindow(SDL_Window* window)
     if (driver == nullptr || std::strcmp(driver, "offscreen") == 0 || std::strcmp(driver, "dummy") == 0)
         return nullptr;
     if (std::strcmp(driver, "wayland") == 0) return WaylandPresenter::create(window);
-    return std::make_unique<SurfacePresenter>(window);
+    if (std::strcmp(driver, "x11") == 0) return X11Presenter::create(window);
+    std::fprintf(stderr, "Direct3D 9 layer: frames cannot be shown in windows of SDL's %s driver\n", driver);
+    return nullptr;
+}
+
+void FramePresenter::Frame::makeOpaque() const
+{
+    if (!keepsAlpha) return;
+    for (int y = 0; y < height; ++y) {
+        uint8_t* row = pixels + static_cast<ptrdiff_t>(y) * pitch;
+        for (int x = 0; x < width; ++x) row[x * 4 + 3] = 0xFF;
+    }
 }

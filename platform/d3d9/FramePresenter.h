@@ -19,6 +19,9 @@ public:
         int height;
         int pitch;
         bool keepsAlpha;
+
+        // Sets A to 255 where the window uses it.
+        void makeOpaque() const;
     };
 
     FramePresenter() = default;
@@ -26,9 +29,9 @@ public:
     FramePresenter& operator=(const FramePresenter&) = delete;
     virtual ~FramePresenter() = default;
 
-    // The presenter for the window's video driver: its wl_shm buffers on
-    // Wayland, SDL's window surface elsewhere; null where a window shows
-    // nothing (SDL's offscreen and dummy drivers).
+    // The presenter for the window's video driver: shared-memory XImages on
+    // X11, wl_shm buffers on Wayland; null where a window shows nothing
+    // (SDL's offscreen and dummy drivers) or cannot show these frames.
     static std::unique_ptr<FramePresenter> forWindow(SDL_Window* window);
 
     // False when nothing can be shown now (the window is hidden or

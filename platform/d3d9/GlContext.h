@@ -33,14 +33,11 @@ public:
     // Whether a back buffer of this size can be drawn straight into the
     // window's own framebuffer (0): there is one, and it has that size.
     virtual bool windowFramebufferFits(int width, int height) const = 0;
-    // Whether present() reads the frame back to show it (and so may be
-    // given each frame one Present late, while the next one is drawn).
-    virtual bool readsFramesBack() const = 0;
     virtual void setSwapInterval(int interval) = 0;
-    // Shows a frame: `source` (a framebuffer object of width x height, or 0
-    // for the window's own framebuffer) over the window's client area,
+    // Shows a frame: `framebuffer` (a framebuffer object of width x height,
+    // or 0 for the window's own framebuffer) over the window's client area,
     // stretched where the sizes differ. The context is current.
-    virtual void present(GlStateTracker& tracker, GLuint source, int width, int height) = 0;
+    virtual void present(GlStateTracker& tracker, GLuint framebuffer, int width, int height) = 0;
 
     // Checks that the current context offers OpenGL 4.5 core; says what it
     // offers when it does not.

@@ -177,14 +177,14 @@ bool SoftwareContext::stretchTarget(GlStateTracker& tracker, int width, int heig
     return glCheckNamedFramebufferStatus(stretchFramebuffer, GL_DRAW_FRAMEBUFFER) == GL_FRAMEBUFFER_COMPLETE;
 }
 
-void SoftwareContext::present(GlStateTracker& tracker, GLuint source, int width, int height)
+void SoftwareContext::present(GlStateTracker& tracker, GLuint framebuffer, int width, int height)
 {
     FramePresenter::Frame frame;
     if (presenter == nullptr || !presenter->beginFrame(frame)) return;
-    GLuint shown = source;
+    GLuint shown = framebuffer;
     if (frame.width != width || frame.height != height) {
         if (!stretchTarget(tracker, frame.width, frame.height)) return;
-        stretch(tracker, source, width, height, stretchFramebuffer, frame.width, frame.height);
+        stretch(tracker, framebuffer, width, height, stretchFramebuffer, frame.width, frame.height);
         shown = stretchFramebuffer;
     }
     // Straight into the window's memory, the top row first.
@@ -195,11 +195,6 @@ void SoftwareContext::present(GlStateTracker& tracker, GLuint source, int width,
     glPixelStorei(GL_PACK_INVERT_MESA, GL_FALSE);
     glPixelStorei(GL_PACK_ROW_LENGTH, 0);
     tracker.countCall();
-    if (frame.keepsAlpha) {
-        for (int y = 0; y < frame.height; ++y) {
-            uint8_t* row = frame.pixels + static_cast<ptrdiff_t>(y) * frame.pitch;
-            for (int x = 0; x < frame.width; ++x) row[x * 4 + 3] = 0xFF;
-        }
-    }
+    frame.makeOpaque();
     presenter->endFrame();
 }

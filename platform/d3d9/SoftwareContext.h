@@ -4,8 +4,15 @@
 // (none, an older version, a broken or a hardware driver). The device draws
 // into framebuffer objects; a frame is copied into the window's 2-D surface
 // by a FramePresenter, rows turned top-down by the read itself
-// (GL_MESA_pack_invert), through a window-sized framebuffer object only when
-// the window's size differs from the back buffer's.
+// (GL_MESA_pack_invert).
+//
+// Where the window's size differs from the back buffer's, the frame is first
+// stretched into a window-sized framebuffer object.
+//
+// The read waits until the frame is rasterised; Mesa's software rasteriser
+// finishes such a read only once everything flushed before it is done, in
+// any context, so reading a frame while the next one is drawn (one Present
+// late, on a thread of its own) was measured and brought nothing.
 //
 // Mesa picks the rasteriser of the software device from GALLIUM_DRIVER when
 // the EGL display starts; it is set to llvmpipe for that moment only (another
@@ -29,9 +36,8 @@ public:
 
     bool isCurrent() const override;
     bool windowFramebufferFits(int, int) const override { return false; }
-    bool readsFramesBack() const override { return presenter != nullptr; }
     void setSwapInterval(int) override {}
-    void present(GlStateTracker& tracker, GLuint source, int width, int height) override;
+    void present(GlStateTracker& tracker, GLuint framebuffer, int width, int height) override;
 
 private:
     SoftwareContext(void* display, void* context) : display(display), context(context) {}

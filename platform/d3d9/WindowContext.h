@@ -19,9 +19,8 @@ public:
 
     bool isCurrent() const override;
     bool windowFramebufferFits(int width, int height) const override;
-    bool readsFramesBack() const override { return false; }
     void setSwapInterval(int interval) override;
-    void present(GlStateTracker& tracker, GLuint source, int width, int height) override;
+    void present(GlStateTracker& tracker, GLuint framebuffer, int width, int height) override;
 
 private:
     WindowContext(SDL_Window* window, void* context) : window(window), context(context) {}
