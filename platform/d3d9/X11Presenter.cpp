@@ -66,38 +66,8 @@ X11Presenter::~X11Presenter()
 bool X11Presenter::makeImage(Image& image, int width, int height)
 {
     if (shared) {
-        image.image = XShmCreateImage(display, visual, static_cast<unsigned>(depth), ZPixmap, nullptr, &image.segment,
-                                      static_cast<unsigned>(width), static_cast<unsigned>(height));
-        if (image.image != nullptr) {
-            XShmSegmentInfo& segment = image.segment;
-            segment.shmid = shmget(IPC_PRIVATE, size_t{static_cast<unsigned>(image.image->bytes_per_line)} *
-                                                    static_cast<unsigned>(height), IPC_CREAT | 0600);
-            segment.shmaddr = segment.shmid >= 0 ? static_cast<char*>(shmat(segment.shmid, nullptr, 0))
-                                                 : reinterpret_cast<char*>(-1);
-            segment.readOnly = False;
-            bool attached = false;
-            if (segment.shmaddr != reinterpret_cast<char*>(-1)) {
-                image.image->data = segment.shmaddr;
-                trappedError = false;
-                const XErrorHandler previous = XSetErrorHandler(trapError);
-                attached = XShmAttach(display, &segment) == True;
-                XSync(display, False);
-                attached = attached && !trappedError;
-                XSetErrorHandler(previous);
-            }
-            // The segment goes once both sides have let go of it.
-            if (segment.shmid >= 0) shmctl(segment.shmid, IPC_RMID, nullptr);
-            if (attached && image.image->bits_per_pixel == 32) return true;
-            if (attached) XShmDetach(display, &segment);
-            if (segment.shmaddr != reinterpret_cast<char*>(-1)) shmdt(segment.shmaddr);
-            image.image->data = nullptr;
-            XDestroyImage(image.image);
-            image = Image{};
-            // This server shares no memory with us (a remote display): plain
-            // images from now on.
-            shared = !attached;
-            if (attached) return false;
-        }
+        if (makeSharedImage(image, width, height)) return true;
+        if (shared) return false;  // shared, but not 32 bits a pixel
     }
     image.image = XCreateImage(display, visual, static_cast<unsigned>(depth), ZPixmap, 0, nullptr,
                                static_cast<unsigned>(width), static_cast<unsigned>(height), 32, 0);
@@ -109,6 +79,48 @@ bool X11Presenter::makeImage(Image& image, int width, int height)
     image.memory.resize(size_t{static_cast<unsigned>(image.image->bytes_per_line)} * static_cast<unsigned>(height));
     image.image->data = image.memory.data();
     return true;
+}
+
+bool X11Presenter::makeSharedImage(Image& image, int width, int height)
+{
+    XShmSegmentInfo& segment = image.segment;
+    XImage* made = XShmCreateImage(display, visual, static_cast<unsigned>(depth), ZPixmap, nullptr, &segment,
+                                   static_cast<unsigned>(width), static_cast<unsigned>(height));
+    if (made == nullptr) {
+        shared = false;
+        return false;
+    }
+    segment.shmid =
+        shmget(IPC_PRIVATE, size_t{static_cast<unsigned>(made->bytes_per_line)} * static_cast<unsigned>(height),
+               IPC_CREAT | 0600);
+    segment.shmaddr = segment.shmid >= 0 ? static_cast<char*>(shmat(segment.shmid, nullptr, 0)) : nullptr;
+    if (segment.shmaddr == reinterpret_cast<char*>(-1)) segment.shmaddr = nullptr;
+    segment.readOnly = False;
+    bool attached = false;
+    if (segment.shmaddr != nullptr) {
+        made->data = segment.shmaddr;
+        trappedError = false;
+        const XErrorHandler previous = XSetErrorHandler(trapError);
+        attached = XShmAttach(display, &segment) == True;
+        XSync(display, False);
+        attached = attached && !trappedError;
+        XSetErrorHandler(previous);
+    }
+    // The segment goes once both sides have let go of it.
+    if (segment.shmid >= 0) shmctl(segment.shmid, IPC_RMID, nullptr);
+    if (attached && made->bits_per_pixel == 32) {
+        image.image = made;
+        return true;
+    }
+    // This server shares no memory with us (a remote display): plain images
+    // from now on.
+    if (!attached) shared = false;
+    if (attached) XShmDetach(display, &segment);
+    if (segment.shmaddr != nullptr) shmdt(segment.shmaddr);
+    made->data = nullptr;
+    XDestroyImage(made);
+    image = Image{};
+    return false;
 }
 
 void X11Presenter::dropImage(Image& image)

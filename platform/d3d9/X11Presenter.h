@@ -34,6 +34,8 @@ private:
 
     X11Presenter(SDL_Window* window, Display* display, Window xWindow, Visual* visual, int depth);
     bool makeImage(Image& image, int width, int height);
+    // False, and `shared` false, when the server cannot attach the memory.
+    bool makeSharedImage(Image& image, int width, int height);
     void dropImage(Image& image);
     // Waits until the server has taken the last put of the image.
     void waitForPut(Image& image);
