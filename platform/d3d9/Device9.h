@@ -1,4 +1,4 @@
-// IDirect3DDevice9 over an OpenGL 4.5 core context on the device window.
+// IDirect3DDevice9 over an OpenGL 4.5 core context (see GlContext).
 //
 // The device shadows every Direct3D state and applies it lazily at draw time
 // through the GlStateTracker, which drops GL calls that would set what the

@@ -19,6 +19,13 @@ std::unique_ptr<FramePresenter> FramePresenter::forWindow(SDL_Window* window)
     return nullptr;
 }
 
+bool FramePresenter::showsFrames(SDL_Window* window, int& width, int& height)
+{
+    if (SDL_GetWindowFlags(window) & (SDL_WINDOW_HIDDEN | SDL_WINDOW_MINIMIZED)) return false;
+    SDL_GetWindowSize(window, &width, &height);
+    return width > 0 && height > 0;
+}
+
 void FramePresenter::Frame::makeOpaque() const
 {
     if (!keepsAlpha) return;

@@ -39,4 +39,9 @@ public:
     virtual bool beginFrame(Frame& frame) = 0;
     // Shows what was written into the frame's memory.
     virtual void endFrame() = 0;
+
+protected:
+    // The window's client size, when it can show a frame now (it is neither
+    // hidden nor minimised, nor empty).
+    static bool showsFrames(SDL_Window* window, int& width, int& height);
 };

@@ -119,11 +119,9 @@ WaylandPresenter::Buffer* WaylandPresenter::freeBuffer(int width, int height)
 bool WaylandPresenter::beginFrame(Frame& frame)
 {
     drawing = nullptr;
-    if (SDL_GetWindowFlags(window) & (SDL_WINDOW_HIDDEN | SDL_WINDOW_MINIMIZED)) return false;
     int width = 0;
     int height = 0;
-    SDL_GetWindowSize(window, &width, &height);
-    if (width <= 0 || height <= 0) return false;
+    if (!showsFrames(window, width, height)) return false;
     // Releases that have come in with SDL's event pump; if every buffer is
     // still held, one round trip lets the compositor answer the last commits.
     wl_display_dispatch_queue_pending(display, queue);

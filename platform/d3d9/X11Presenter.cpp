@@ -145,11 +145,9 @@ void X11Presenter::waitForPut(Image& image)
 bool X11Presenter::beginFrame(Frame& frame)
 {
     drawing = nullptr;
-    if (SDL_GetWindowFlags(window) & (SDL_WINDOW_HIDDEN | SDL_WINDOW_MINIMIZED)) return false;
     int width = 0;
     int height = 0;
-    SDL_GetWindowSize(window, &width, &height);
-    if (width <= 0 || height <= 0) return false;
+    if (!showsFrames(window, width, height)) return false;
     Image& image = images[next];
     if (image.image == nullptr || image.image->width != width || image.image->height != height) {
         dropImage(image);
