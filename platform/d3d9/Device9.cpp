@@ -252,7 +252,8 @@ HRESULT Device9::initialize()
     glDisable(GL_DITHER);
 
     if (!ring.create(glState)) return D3DERR_NOTAVAILABLE;
-    if (!chain.create(this, context.get(), presentParameters, !environmentFlag("TARNVALE_PRESENT_AT_ONCE")))
+    if (!chain.create(this, context.get(), presentParameters.BackBufferWidth, presentParameters.BackBufferHeight,
+                      presentParameters.BackBufferFormat))
         return D3DERR_NOTAVAILABLE;
     int interval = 1;
     if (presentParameters.PresentationInterval == static_cast<UINT>(D3DPRESENT_INTERVAL_IMMEDIATE))

@@ -33,18 +33,11 @@ public:
     // Whether a back buffer of this size can be drawn straight into the
     // window's own framebuffer (0): there is one, and it has that size.
     virtual bool windowFramebufferFits(int width, int height) const = 0;
-    // Whether the context may show a frame one Present late, when present()
-    // lets it (it reads frames back for the window).
-    virtual bool showsFramesLate() const = 0;
     virtual void setSwapInterval(int interval) = 0;
-    // Shows a frame: `framebuffer` (a framebuffer object of width x height
-    // with the colour renderbuffer `colour`, or 0 for the window's own
-    // framebuffer) over the window's client area, stretched where the sizes
-    // differ. With `late`, the colour buffer is left alone until the next
-    // Present, and a context that shows frames late may show the frame only
-    // then. The context is current.
-    virtual void present(GlStateTracker& tracker, GLuint framebuffer, GLuint colour, int width, int height,
-                         bool late) = 0;
+    // Shows a frame: `framebuffer` (a framebuffer object of width x height,
+    // or 0 for the window's own framebuffer) over the window's client area,
+    // stretched where the sizes differ. The context is current.
+    virtual void present(GlStateTracker& tracker, GLuint framebuffer, int width, int height) = 0;
 
     // Checks that the current context offers OpenGL 4.5 core; says what it
     // offers when it does not.

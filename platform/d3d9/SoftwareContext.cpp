@@ -100,11 +100,6 @@ std::unique_ptr<SoftwareContext> SoftwareContext::create(SDL_Window* window, boo
 {
     const EGLDisplay display = startSoftwareDisplay(reason);
     if (display == EGL_NO_DISPLAY) return nullptr;
-    // Neither context flushes when made current or released, where EGL can
-    // leave that out (see the header).
-    const char* extensions = eglQueryString(display, EGL_EXTENSIONS);
-    const bool flushControl =
-        extensions != nullptr && std::strstr(extensions, "EGL_KHR_context_flush_control") != nullptr;
     const EGLint attributes[] = {EGL_CONTEXT_MAJOR_VERSION,
                                  4,
                                  EGL_CONTEXT_MINOR_VERSION,
@@ -113,8 +108,6 @@ std::unique_ptr<SoftwareContext> SoftwareContext::create(SDL_Window* window, boo
                                  EGL_CONTEXT_OPENGL_CORE_PROFILE_BIT,
                                  EGL_CONTEXT_OPENGL_DEBUG,
                                  debug ? EGL_TRUE : EGL_FALSE,
-                                 flushControl ? EGL_CONTEXT_RELEASE_BEHAVIOR_KHR : EGL_NONE,
-                                 EGL_CONTEXT_RELEASE_BEHAVIOR_NONE_KHR,
                                  EGL_NONE};
     EGLContext context = EGL_NO_CONTEXT;
     if (eglBindAPI(EGL_OPENGL_API)) context = eglCreateContext(display, EGL_NO_CONFIG_KHR, EGL_NO_CONTEXT, attributes);
@@ -136,15 +129,12 @@ std::unique_ptr<SoftwareContext> SoftwareContext::create(SDL_Window* window, boo
         return nullptr;
     }
     created->presenter = FramePresenter::forWindow(window);
-    if (created->presenter != nullptr && flushControl) created->makeReader(attributes);
     return created;
 }
 
 SoftwareContext::~SoftwareContext()
 {
-    // The GL objects go with the contexts.
-    if (keptFence != nullptr && isCurrent()) glDeleteSync(keptFence);
-    if (reader != nullptr) eglDestroyContext(display, reader);
+    // Its framebuffer objects go with the context.
     presenter.reset();
     forgetIfActive();
     eglDestroyContext(display, context);
@@ -187,67 +177,10 @@ bool SoftwareContext::stretchTarget(GlStateTracker& tracker, int width, int heig
     return glCheckNamedFramebufferStatus(stretchFramebuffer, GL_DRAW_FRAMEBUFFER) == GL_FRAMEBUFFER_COMPLETE;
 }
 
-void SoftwareContext::makeReader(const int* attributes)
-{
-    reader = eglCreateContext(display, EGL_NO_CONFIG_KHR, context, attributes);
-    if (reader == EGL_NO_CONTEXT) {
-        reader = nullptr;
-        return;
-    }
-    if (eglMakeCurrent(display, EGL_NO_SURFACE, EGL_NO_SURFACE, reader)) {
-        glCreateFramebuffers(1, &readerFramebuffer);
-        glBindFramebuffer(GL_READ_FRAMEBUFFER, readerFramebuffer);
-        glPixelStorei(GL_PACK_INVERT_MESA, GL_TRUE);  // the top row first
-    }
-    if (readerFramebuffer == 0 || !eglMakeCurrent(display, EGL_NO_SURFACE, EGL_NO_SURFACE, context)) {
-        eglMakeCurrent(display, EGL_NO_SURFACE, EGL_NO_SURFACE, context);
-        eglDestroyContext(display, reader);
-        reader = nullptr;
-    }
-}
-
-void SoftwareContext::present(GlStateTracker& tracker, GLuint framebuffer, GLuint colour, int width, int height,
-                              bool late)
+void SoftwareContext::present(GlStateTracker& tracker, GLuint framebuffer, int width, int height)
 {
     FramePresenter::Frame frame;
-    const bool shown = presenter != nullptr && presenter->beginFrame(frame);
-    if (shown && late && reader != nullptr && frame.width == width && frame.height == height) {
-        const bool showKept = keptFence != nullptr;
-        if (showKept) readKept(frame);
-        // This frame rasterises while the next one is built.
-        keptFence = glFenceSync(GL_SYNC_GPU_COMMANDS_COMPLETE, 0);
-        keptColour = colour;
-        glFlush();
-        tracker.countCall();
-        if (showKept) presenter->endFrame();
-        return;
-    }
-    // A kept frame that can no longer be shown is dropped.
-    dropKept();
-    if (shown) presentAtOnce(tracker, framebuffer, width, height, frame);
-}
-
-void SoftwareContext::readKept(const FramePresenter::Frame& frame)
-{
-    glClientWaitSync(keptFence, 0, GL_TIMEOUT_IGNORED);
-    dropKept();
-    eglMakeCurrent(display, EGL_NO_SURFACE, EGL_NO_SURFACE, reader);
-    glNamedFramebufferRenderbuffer(readerFramebuffer, GL_COLOR_ATTACHMENT0, GL_RENDERBUFFER, keptColour);
-    glPixelStorei(GL_PACK_ROW_LENGTH, frame.pitch / 4);
-    glReadPixels(0, 0, frame.width, frame.height, GL_BGRA, GL_UNSIGNED_INT_8_8_8_8_REV, frame.pixels);
-    eglMakeCurrent(display, EGL_NO_SURFACE, EGL_NO_SURFACE, context);
-    frame.makeOpaque();
-}
-
-void SoftwareContext::dropKept()
-{
-    if (keptFence != nullptr) glDeleteSync(keptFence);
-    keptFence = nullptr;
-}
-
-void SoftwareContext::presentAtOnce(GlStateTracker& tracker, GLuint framebuffer, int width, int height,
-                                    const FramePresenter::Frame& frame)
-{
+    if (presenter == nullptr || !presenter->beginFrame(frame)) return;
     GLuint shown = framebuffer;
     if (frame.width != width || frame.height != height) {
         if (!stretchTarget(tracker, frame.width, frame.height)) return;

@@ -5,23 +5,21 @@
 
 #include <cstring>
 
-bool SwapChain9::create(Device9* owner, GlContext* glContext, const D3DPRESENT_PARAMETERS& parameters,
-                        bool framesLate)
+bool SwapChain9::create(Device9* owner, GlContext* glContext, UINT width, UINT height, D3DFORMAT format)
 {
     device = owner;
     tracker = &owner->tracker();
     context = glContext;
-    backWidth = parameters.BackBufferWidth;
-    backHeight = parameters.BackBufferHeight;
-    backFormat = parameters.BackBufferFormat;
-    backSurface = std::make_unique<Surface9>(owner, Surface9::Kind::BackBuffer, backWidth, backHeight, backFormat,
+    backWidth = width;
+    backHeight = height;
+    backFormat = format;
+    backSurface = std::make_unique<Surface9>(owner, Surface9::Kind::BackBuffer, width, height, format,
                                              D3DPOOL_DEFAULT, D3DUSAGE_RENDERTARGET);
-    rowScratch.resize(size_t{backWidth} * 4);
-    showLate = framesLate && context->showsFramesLate() && parameters.SwapEffect != D3DSWAPEFFECT_COPY;
+    rowScratch.resize(size_t{width} * 4);
     chooseTarget();
     // Without a framebuffer object, only a window framebuffer of the right
     // size will do.
-    return offscreen || context->windowFramebufferFits(static_cast<int>(backWidth), static_cast<int>(backHeight));
+    return offscreen || context->windowFramebufferFits(static_cast<int>(width), static_cast<int>(height));
 }
 
 void SwapChain9::destroy(bool deleteGlObjects)
@@ -29,43 +27,34 @@ void SwapChain9::destroy(bool deleteGlObjects)
     if (deleteGlObjects) {
         for (GLsync& fence : fences)
             if (fence) glDeleteSync(fence);
-        for (GLuint& framebuffer : framebuffers) {
-            if (framebuffer == 0) continue;
+        if (framebuffer) {
             glDeleteFramebuffers(1, &framebuffer);
             tracker->forgetFramebuffer(framebuffer);
         }
-        glDeleteRenderbuffers(2, colorBuffers);
+        if (colorBuffer) glDeleteRenderbuffers(1, &colorBuffer);
         if (depthBuffer) glDeleteRenderbuffers(1, &depthBuffer);
     }
     for (GLsync& fence : fences) fence = nullptr;
-    for (int i = 0; i < 2; ++i) framebuffers[i] = colorBuffers[i] = 0;
-    depthBuffer = 0;
+    framebuffer = colorBuffer = depthBuffer = 0;
     backSurface.reset();
 }
 
 bool SwapChain9::ensureFramebuffer()
 {
-    if (framebuffers[0] != 0) return true;
-    const GLsizei width = static_cast<GLsizei>(backWidth);
-    const GLsizei height = static_cast<GLsizei>(backHeight);
+    if (framebuffer != 0) return true;
+    glCreateRenderbuffers(1, &colorBuffer);
+    glNamedRenderbufferStorage(colorBuffer, GL_RGBA8, static_cast<GLsizei>(backWidth), static_cast<GLsizei>(backHeight));
     glCreateRenderbuffers(1, &depthBuffer);
-    glNamedRenderbufferStorage(depthBuffer, GL_DEPTH24_STENCIL8, width, height);
-    bool complete = true;
-    for (int i = 0; i < (showLate ? 2 : 1); ++i) {
-        glCreateRenderbuffers(1, &colorBuffers[i]);
-        glNamedRenderbufferStorage(colorBuffers[i], GL_RGBA8, width, height);
-        glCreateFramebuffers(1, &framebuffers[i]);
-        glNamedFramebufferRenderbuffer(framebuffers[i], GL_COLOR_ATTACHMENT0, GL_RENDERBUFFER, colorBuffers[i]);
-        glNamedFramebufferRenderbuffer(framebuffers[i], GL_DEPTH_STENCIL_ATTACHMENT, GL_RENDERBUFFER, depthBuffer);
-        complete = complete &&
-                   glCheckNamedFramebufferStatus(framebuffers[i], GL_DRAW_FRAMEBUFFER) == GL_FRAMEBUFFER_COMPLETE;
-    }
-    if (!complete) {
-        glDeleteFramebuffers(2, framebuffers);
-        glDeleteRenderbuffers(2, colorBuffers);
+    glNamedRenderbufferStorage(depthBuffer, GL_DEPTH24_STENCIL8, static_cast<GLsizei>(backWidth),
+                               static_cast<GLsizei>(backHeight));
+    glCreateFramebuffers(1, &framebuffer);
+    glNamedFramebufferRenderbuffer(framebuffer, GL_COLOR_ATTACHMENT0, GL_RENDERBUFFER, colorBuffer);
+    glNamedFramebufferRenderbuffer(framebuffer, GL_DEPTH_STENCIL_ATTACHMENT, GL_RENDERBUFFER, depthBuffer);
+    if (glCheckNamedFramebufferStatus(framebuffer, GL_DRAW_FRAMEBUFFER) != GL_FRAMEBUFFER_COMPLETE) {
+        glDeleteFramebuffers(1, &framebuffer);
+        glDeleteRenderbuffers(1, &colorBuffer);
         glDeleteRenderbuffers(1, &depthBuffer);
-        for (int i = 0; i < 2; ++i) framebuffers[i] = colorBuffers[i] = 0;
-        depthBuffer = 0;
+        framebuffer = colorBuffer = depthBuffer = 0;
         return false;
     }
     return true;
@@ -79,14 +68,12 @@ void SwapChain9::chooseTarget()
 
 void SwapChain9::bindTarget()
 {
-    tracker->bindDrawFramebuffer(offscreen ? framebuffers[current] : 0);
+    tracker->bindDrawFramebuffer(offscreen ? framebuffer : 0);
 }
 
 void SwapChain9::present()
 {
-    context->present(*tracker, offscreen ? framebuffers[current] : 0, colorBuffers[current],
-                     static_cast<int>(backWidth), static_cast<int>(backHeight), showLate);
-    if (showLate) current ^= 1;
+    context->present(*tracker, offscreen ? framebuffer : 0, static_cast<int>(backWidth), static_cast<int>(backHeight));
 
     // Keep the CPU at most two frames ahead: fence this frame, wait for the
     // one two frames back. Offscreen, nothing else would hold it back.
@@ -113,7 +100,7 @@ void SwapChain9::present()
 
 void SwapChain9::readBack(uint8_t* destination, UINT pitch, bool opaque)
 {
-    tracker->bindReadFramebuffer(offscreen ? framebuffers[current] : 0);
+    tracker->bindReadFramebuffer(offscreen ? framebuffer : 0);
     glPixelStorei(GL_PACK_ROW_LENGTH, static_cast<GLint>(pitch / 4));
     glReadPixels(0, 0, static_cast<GLsizei>(backWidth), static_cast<GLsizei>(backHeight), GL_BGRA,
                  GL_UNSIGNED_INT_8_8_8_8_REV, destination);

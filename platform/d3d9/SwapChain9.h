@@ -5,15 +5,8 @@
 // resized, and the back buffer keeps its size, as on Direct3D 9; or the
 // context has no window framebuffer at all, as the software one) rendering
 // goes to a framebuffer object of the back buffer's size, which the context
-// shows stretched over the window.
-//
-// A context that reads frames back for the window may show each one a
-// Present late (see SoftwareContext): the frame's colour buffer must then be
-// left alone until the next Present, and the back buffer alternates between
-// two colour buffers (the chain's two back buffers, which a flip or discard
-// swap effect lets rotate; with the copy swap effect the back buffer keeps
-// its contents, and each frame is shown at once). A fence per frame keeps
-// the CPU at most two frames ahead of the GPU.
+// shows stretched over the window. A fence per frame keeps the CPU at most
+// two frames ahead of the GPU.
 #pragma once
 
 #include "GlStateTracker.h"
@@ -35,8 +28,7 @@ public:
     SwapChain9(const SwapChain9&) = delete;
     SwapChain9& operator=(const SwapChain9&) = delete;
 
-    // framesLate: a context that can may show each frame one Present late.
-    bool create(Device9* device, GlContext* context, const D3DPRESENT_PARAMETERS& parameters, bool framesLate);
+    bool create(Device9* device, GlContext* context, UINT width, UINT height, D3DFORMAT format);
     // Deletes the GL objects (context current) or only forgets them.
     void destroy(bool deleteGlObjects);
 
@@ -70,11 +62,9 @@ private:
     UINT backHeight = 0;
     D3DFORMAT backFormat = D3DFMT_X8R8G8B8;
     std::unique_ptr<Surface9> backSurface;
-    bool offscreen = false;   // rendering into a framebuffer object
-    bool showLate = false;    // two framebuffer objects take turns
-    int current = 0;          // the one the device renders into
-    GLuint framebuffers[2] = {};
-    GLuint colorBuffers[2] = {};
+    bool offscreen = false;   // rendering into the framebuffer object
+    GLuint framebuffer = 0;
+    GLuint colorBuffer = 0;
     GLuint depthBuffer = 0;
     static constexpr int framesInFlight = 2;
     GLsync fences[framesInFlight + 1] = {};

@@ -70,7 +70,7 @@ void WindowContext::setSwapInterval(int interval)
     if (SDL_GL_SetSwapInterval(interval) != 0 && interval == 2) SDL_GL_SetSwapInterval(1);
 }
 
-void WindowContext::present(GlStateTracker& tracker, GLuint source, GLuint, int width, int height, bool)
+void WindowContext::present(GlStateTracker& tracker, GLuint source, int width, int height)
 {
     if (source != 0) {
         int windowWidth = 0;

@@ -19,10 +19,8 @@ public:
 
     bool isCurrent() const override;
     bool windowFramebufferFits(int width, int height) const override;
-    bool showsFramesLate() const override { return false; }
     void setSwapInterval(int interval) override;
-    void present(GlStateTracker& tracker, GLuint framebuffer, GLuint colour, int width, int height,
-                 bool late) override;
+    void present(GlStateTracker& tracker, GLuint framebuffer, int width, int height) override;
 
 private:
     WindowContext(SDL_Window* window, void* context) : window(window), context(context) {}

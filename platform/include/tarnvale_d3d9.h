@@ -8,9 +8,6 @@
 //   TARNVALE_D3D9_FORCE_NO_DEVICE=1  every CreateDevice fails with
 //                                    D3DERR_NOTAVAILABLE.
 //   TARNVALE_GL_DEBUG=1              GL debug messages go to stderr.
-//   TARNVALE_PRESENT_AT_ONCE=1       the software device shows each frame in
-//                                    its own Present instead of one Present
-//                                    late (to measure what that brings).
 #pragma once
 
 #include <d3d9.h>
