@@ -9,7 +9,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <optional>
 #include <vector>
 
 namespace {
@@ -46,8 +45,12 @@ EGLDeviceEXT findSoftwareDevice(std::string& reason)
     return EGL_NO_DEVICE_EXT;
 }
 
-// Starts the software device's display with GALLIUM_DRIVER naming llvmpipe,
-// and puts the caller's value back.
+// Starts the software device's display with llvmpipe, Mesa's choice where
+// GALLIUM_DRIVER is not set. A value naming another driver is replaced for
+// the moment and then put back; the variable is only ever overwritten in
+// place, since other threads (the start-up's image and shader work) may be
+// reading the environment meanwhile, and adding or removing a variable
+// would move it under them.
 EGLDisplay startSoftwareDisplay(std::string& reason)
 {
     if (softwareDisplayUsers > 0) {
@@ -69,15 +72,13 @@ EGLDisplay startSoftwareDisplay(std::string& reason)
         return EGL_NO_DISPLAY;
     }
     const char* chosen = std::getenv("GALLIUM_DRIVER");
-    const std::optional<std::string> saved = chosen != nullptr ? std::optional<std::string>(chosen) : std::nullopt;
-    setenv("GALLIUM_DRIVER", "llvmpipe", 1);
+    const std::string saved = chosen != nullptr ? chosen : "";
+    const bool replace = chosen != nullptr && saved != "llvmpipe";
+    if (replace) setenv("GALLIUM_DRIVER", "llvmpipe", 1);
     EGLint major = 0;
     EGLint minor = 0;
     const bool started = eglInitialize(display, &major, &minor) == EGL_TRUE;
-    if (saved)
-        setenv("GALLIUM_DRIVER", saved->c_str(), 1);
-    else
-        unsetenv("GALLIUM_DRIVER");
+    if (replace) setenv("GALLIUM_DRIVER", saved.c_str(), 1);
     if (!started) {
         reason = eglError("Mesa's software device does not start");
         return EGL_NO_DISPLAY;

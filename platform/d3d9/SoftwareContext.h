@@ -17,8 +17,9 @@
 // that an application drawing only now and then would never see.
 //
 // Mesa picks the rasteriser of the software device from GALLIUM_DRIVER when
-// the EGL display starts; it is set to llvmpipe for that moment only (another
-// value, such as softpipe, offers no OpenGL 4.5) and then put back.
+// the EGL display starts, llvmpipe where it is not set; another value (such
+// as softpipe, which offers no OpenGL 4.5) is replaced by llvmpipe for that
+// moment only and then put back.
 #pragma once
 
 #include "FramePresenter.h"
