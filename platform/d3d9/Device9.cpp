@@ -13,8 +13,6 @@
 #include "VertexShader9.h"
 #include "WindowContext.h"
 
-#include <tarnvale_platform.h>
-
 #include <SDL.h>
 
 #include <malloc.h>
@@ -205,11 +203,9 @@ HRESULT Device9::create(Direct3D9* direct3d, D3DDEVTYPE type, DWORD, HWND window
 }
 
 Device9::Device9(Direct3D9* owner, HWND deviceWindow, SDL_Window* sdlWindow, const D3DPRESENT_PARAMETERS& parameters)
-    : direct3d(owner),
-      window(deviceWindow),
-      sdl(sdlWindow),
+    : DeviceServices(this, deviceWindow, sdlWindow),
+      direct3d(owner),
       presentParameters(parameters),
-      glState(counters),
       cache(glState, counters)
 {
     direct3d->AddRef();
@@ -252,7 +248,7 @@ HRESULT Device9::initialize()
     glDisable(GL_DITHER);
 
     if (!ring.create(glState)) return D3DERR_NOTAVAILABLE;
-    if (!chain.create(this, context.get(), presentParameters.BackBufferWidth, presentParameters.BackBufferHeight,
+    if (!chain.create(*this, context.get(), presentParameters.BackBufferWidth, presentParameters.BackBufferHeight,
                       presentParameters.BackBufferFormat))
         return D3DERR_NOTAVAILABLE;
     int interval = 1;
@@ -304,18 +300,6 @@ void Device9::releaseEverything()
     chain.destroy(current);
     context.reset();
     direct3d->Release();
-}
-
-bool Device9::makeCurrent()
-{
-    if (windowLost || context == nullptr) return false;
-    // The window may have been destroyed since; its SDL window with it. (The
-    // software context stays current without it.)
-    if (tvplat::sdlWindow(window) != sdl) {
-        windowLost = true;
-        return false;
-    }
-    return context->makeCurrent();
 }
 
 void Device9::forgetShader(uint32_t serial)
@@ -401,6 +385,8 @@ HRESULT WINAPI Device9::Present(const RECT* pSourceRect, const RECT* pDestRect, 
     if (presentHook != nullptr) presentHook(this, presentHookUser);
     if (!makeCurrent()) return D3DERR_DEVICELOST;
     chain.present();
+    // The constant ring reuses memory of the frames known to be finished.
+    ring.frameDone(chain.presentedFrames(), chain.completedFrames());
     ++counters.frames;
     return D3D_OK;
 }

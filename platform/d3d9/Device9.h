@@ -27,14 +27,13 @@
 //    whatever the display offers (see GlContext).
 #pragma once
 
+#include "DeviceServices.h"
 #include "GlContext.h"
 #include "GlStateTracker.h"
 #include "PipelineCache.h"
-#include "StagingBlock.h"
 #include "StateRules.h"
 #include "SwapChain9.h"
 #include "UniformRing.h"
-#include "VaryingRegistry.h"
 #include "VertexBuffer9.h"
 
 #include <d3d9.h>
@@ -53,7 +52,7 @@ class VertexDeclaration9;
 class VertexShader9;
 class PixelShader9;
 
-class Device9 : public IDirect3DDevice9 {
+class Device9 final : public IDirect3DDevice9, public DeviceServices {
 public:
     // Creates the GL context and the device; on failure *device stays null
     // and nothing is left behind. A failed REF attempt says why on stderr.
@@ -62,21 +61,11 @@ public:
     static bool isSoftwareRenderer(const char* renderer);
     static void setPresentHook(tvd3d9::PresentHook hook, void* user);
 
-    // Makes the device's context current; false once its window is gone.
-    bool makeCurrent();
-    GlStateTracker& tracker() { return glState; }
-    tvd3d9::DeviceStats& stats() { return counters; }
     const std::string& renderer() const { return rendererName; }
-    GLint maxTextureSize() const { return textureSizeLimit; }
-    VaryingRegistry& varyings() { return varyingRegistry; }
-    PipelineCache& pipeline() { return cache; }
-    SwapChain9& swapChain() { return chain; }
-    UniformRing& constantRing() { return ring; }
-    StagingBlock& staging() { return stagingBlock; }
 
-    // Called by shaders and declarations as they are destroyed.
-    void forgetShader(uint32_t serial);
-    void forgetDeclaration(uint32_t serial);
+    // DeviceServices: what goes with a shader or declaration that goes.
+    void forgetShader(uint32_t serial) override;
+    void forgetDeclaration(uint32_t serial) override;
 
     // IUnknown
     HRESULT WINAPI QueryInterface(REFIID riid, void** ppvObj) override;
@@ -172,20 +161,11 @@ private:
 
     ULONG references = 1;
     Direct3D9* direct3d;
-    HWND window;
-    SDL_Window* sdl;
-    std::unique_ptr<GlContext> context;
-    bool windowLost = false;
     D3DPRESENT_PARAMETERS presentParameters;
     bool hasDepth = false;
     bool hasStencil = false;
     std::string rendererName;
-    GLint textureSizeLimit = 4096;
 
-    tvd3d9::DeviceStats counters = {};
-    StagingBlock stagingBlock;
-    GlStateTracker glState;
-    VaryingRegistry varyingRegistry;
     PipelineCache cache;
     UniformRing ring;
     uint64_t ringMovesSeen = 0;

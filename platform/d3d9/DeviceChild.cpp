@@ -1,14 +1,12 @@
 #include "DeviceChild.h"
 
-#include "Device9.h"
-
 namespace {
 uint32_t nextSerial = 1;
 }
 
-DeviceChild::DeviceChild(Device9* owningDevice) : device(owningDevice), serialNumber(nextSerial++)
+DeviceChild::DeviceChild(DeviceServices* owningDevice) : device(owningDevice), serialNumber(nextSerial++)
 {
-    device->AddRef();
+    device->comDevice()->AddRef();
 }
 
 DeviceChild::~DeviceChild() = default;
@@ -20,7 +18,7 @@ uint32_t DeviceChild::newSerial()
 
 ULONG DeviceChild::addRefChild()
 {
-    if (references++ == 0) device->AddRef();
+    if (references++ == 0) device->comDevice()->AddRef();
     return references;
 }
 
@@ -29,13 +27,22 @@ ULONG DeviceChild::releaseChild()
     if (references == 0) return 0;  // an unbalanced Release; nothing to give back
     const ULONG left = --references;
     if (left == 0) {
-        Device9* const d = device;
+        IDirect3DDevice9* const d = device->comDevice();
         if (bindings == 0) delete this;
         // The device may go now, after the object (whose GL names need the
         // device's context) is gone.
         d->Release();
     }
     return left;
+}
+
+HRESULT DeviceChild::getDevice(IDirect3DDevice9** out) const
+{
+    if (out == nullptr) return D3DERR_INVALIDCALL;
+    IDirect3DDevice9* const d = device->comDevice();
+    d->AddRef();
+    *out = d;
+    return D3D_OK;
 }
 
 void DeviceChild::dropBinding()

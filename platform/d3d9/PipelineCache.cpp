@@ -1,6 +1,7 @@
 #include "PipelineCache.h"
 
 #include "FixedFunctionShader.h"
+#include "GlObjects.h"
 #include "PixelShader9.h"
 #include "VertexDeclaration9.h"
 #include "VertexShader9.h"
@@ -100,23 +101,6 @@ void PipelineCache::abandon()
     lastProgram = nullptr;
 }
 
-GLuint PipelineCache::compileShader(GLenum type, const std::string& source, std::string& log)
-{
-    const GLuint shader = glCreateShader(type);
-    const char* text = source.c_str();
-    glShaderSource(shader, 1, &text, nullptr);
-    glCompileShader(shader);
-    GLint status = GL_FALSE;
-    glGetShaderiv(shader, GL_COMPILE_STATUS, &status);
-    if (status == GL_TRUE) return shader;
-    GLint length = 0;
-    glGetShaderiv(shader, GL_INFO_LOG_LENGTH, &length);
-    log.assign(length > 0 ? static_cast<size_t>(length) : 0, '\0');
-    if (length > 0) glGetShaderInfoLog(shader, length, nullptr, log.data());
-    glDeleteShader(shader);
-    return 0;
-}
-
 uint32_t PipelineCache::fixedFunctionId(const FixedFunctionKey& key)
 {
     auto found = fixedFunctionIds.find(key);
@@ -136,7 +120,7 @@ const PipelineCache::FixedFunctionFragment* PipelineCache::fixedFunctionFragment
     FixedFunctionFragment fragment;
     const std::string source = FixedFunctionShader::generate(fixedFunctionKeys[id - 1], vertexOutputs, fragment.samplerMask);
     std::string log;
-    fragment.shader = compileShader(GL_FRAGMENT_SHADER, source, log);
+    fragment.shader = compileGlShader(GL_FRAGMENT_SHADER, source, log);
     if (fragment.shader == 0)
         std::fprintf(stderr, "Direct3D 9 layer: the fixed-function fragment program does not compile:\n%s\n%s\n",
                      log.c_str(), source.c_str());

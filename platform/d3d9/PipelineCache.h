@@ -81,9 +81,6 @@ public:
     void forgetShader(uint32_t serial);
     void forgetDeclaration(uint32_t serial);
 
-    // Compiles one GL shader; 0 with the compiler's log on failure.
-    static GLuint compileShader(GLenum type, const std::string& source, std::string& log);
-
 private:
     struct FixedFunctionFragment {
         GLuint shader = 0;

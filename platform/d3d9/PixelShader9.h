@@ -3,8 +3,7 @@
 // compiled at creation).
 #pragma once
 
-#include "DeviceChild.h"
-#include "ShaderTranslator.h"
+#include "ShaderChild.h"
 
 #include <d3d9.h>
 #include <epoxy/gl.h>
@@ -12,28 +11,18 @@
 #include <utility>
 #include <vector>
 
-class PixelShader9 : public IDirect3DPixelShader9, public DeviceChild {
+class PixelShader9 final : public ShaderChild<IDirect3DPixelShader9, IID_IDirect3DPixelShader9> {
 public:
-    static HRESULT create(Device9* device, const DWORD* function, PixelShader9** shader);
+    static HRESULT create(DeviceServices* device, const DWORD* function, PixelShader9** shader);
 
-    const TranslatedShader& info() const { return translated; }
     // The fragment shader for a vertex shader that writes `vertexOutputs`;
     // 0 if it does not compile.
     GLuint fragmentFor(uint32_t vertexOutputs);
 
-    // IUnknown
-    HRESULT WINAPI QueryInterface(REFIID riid, void** ppvObj) override;
-    ULONG WINAPI AddRef() override;
-    ULONG WINAPI Release() override;
-    // IDirect3DPixelShader9
-    HRESULT WINAPI GetDevice(IDirect3DDevice9** ppDevice) override;
-    HRESULT WINAPI GetFunction(void* pData, UINT* pSizeOfData) override;
-
 private:
-    explicit PixelShader9(Device9* device);
+    PixelShader9(DeviceServices* device, const DWORD* function, size_t words, TranslatedShader&& translated,
+                 GLuint shader);
     ~PixelShader9() override;
 
-    std::vector<DWORD> code;
-    TranslatedShader translated;
     std::vector<std::pair<uint32_t, GLuint>> variants;  // provided inputs -> shader
 };

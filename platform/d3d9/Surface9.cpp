@@ -1,6 +1,6 @@
 #include "Surface9.h"
 
-#include "Device9.h"
+#include "DeviceServices.h"
 #include "FormatTable.h"
 #include "Texture9.h"
 
@@ -11,20 +11,20 @@ Surface9::Surface9(Texture9* owner, UINT level)
 {
 }
 
-Surface9::Surface9(Device9* owner, Kind kind, UINT w, UINT h, D3DFORMAT f, D3DPOOL p, DWORD u)
+Surface9::Surface9(DeviceServices* owner, Kind kind, UINT w, UINT h, D3DFORMAT f, D3DPOOL p, DWORD u)
     : surfaceKind(kind), device(owner), width(w), height(h), format(f), pool(p), usage(u)
 {
     // An offscreen surface starts with its creator's reference and holds the
     // device; the back buffer starts unreferenced, owned by the device.
     if (kind == Kind::Offscreen) {
         references = 1;
-        device->AddRef();
+        device->comDevice()->AddRef();
     }
 }
 
 Surface9::~Surface9() = default;
 
-HRESULT Surface9::createOffscreen(Device9* device, UINT width, UINT height, D3DFORMAT format, D3DPOOL pool,
+HRESULT Surface9::createOffscreen(DeviceServices* device, UINT width, UINT height, D3DFORMAT format, D3DPOOL pool,
                                   Surface9** surface)
 {
     *surface = nullptr;
@@ -74,7 +74,7 @@ ULONG WINAPI Surface9::AddRef()
     case Kind::TextureLevel:
         return texture->AddRef();
     case Kind::BackBuffer:
-        if (references++ == 0) device->AddRef();
+        if (references++ == 0) device->comDevice()->AddRef();
         return references;
     default:
         return ++references;
@@ -87,7 +87,7 @@ ULONG WINAPI Surface9::Release()
     if (references == 0) return 0;
     const ULONG left = --references;
     if (left == 0) {
-        Device9* const d = device;
+        IDirect3DDevice9* const d = device->comDevice();
         if (surfaceKind == Kind::Offscreen) delete this;
         d->Release();
     }
@@ -97,8 +97,9 @@ ULONG WINAPI Surface9::Release()
 HRESULT WINAPI Surface9::GetDevice(IDirect3DDevice9** ppDevice)
 {
     if (ppDevice == nullptr) return D3DERR_INVALIDCALL;
-    device->AddRef();
-    *ppDevice = device;
+    IDirect3DDevice9* const d = device->comDevice();
+    d->AddRef();
+    *ppDevice = d;
     return D3D_OK;
 }
 

@@ -6,6 +6,10 @@
 //    references to it, it holds one on the device;
 //  * an offscreen plain surface: system memory the application locks, and
 //    the destination of GetRenderTargetData.
+//
+// Its reference counting is not DeviceChild's: a texture level counts on its
+// container and the back buffer belongs to the device, and no surface is
+// ever bound to the device.
 #pragma once
 
 #include <d3d9.h>
@@ -13,7 +17,7 @@
 #include <cstdint>
 #include <memory>
 
-class Device9;
+class DeviceServices;
 class Texture9;
 
 class Surface9 : public IDirect3DSurface9 {
@@ -21,12 +25,12 @@ public:
     enum class Kind { TextureLevel, BackBuffer, Offscreen };
 
     Surface9(Texture9* container, UINT level);
-    Surface9(Device9* device, Kind kind, UINT width, UINT height, D3DFORMAT format, D3DPOOL pool, DWORD usage);
+    Surface9(DeviceServices* device, Kind kind, UINT width, UINT height, D3DFORMAT format, D3DPOOL pool, DWORD usage);
     ~Surface9() override;
 
     // Creates an offscreen plain surface; E_OUTOFMEMORY when its memory
     // cannot be had.
-    static HRESULT createOffscreen(Device9* device, UINT width, UINT height, D3DFORMAT format, D3DPOOL pool,
+    static HRESULT createOffscreen(DeviceServices* device, UINT width, UINT height, D3DFORMAT format, D3DPOOL pool,
                                    Surface9** surface);
 
     Kind kind() const { return surfaceKind; }
@@ -57,7 +61,7 @@ private:
     Surface9& operator=(const Surface9&) = delete;
 
     Kind surfaceKind;
-    Device9* device;
+    DeviceServices* device;
     Texture9* texture = nullptr;
     UINT levelIndex = 0;
     UINT width = 0;

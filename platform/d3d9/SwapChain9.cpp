@@ -1,19 +1,18 @@
 #include "SwapChain9.h"
 
-#include "Device9.h"
+#include "DeviceServices.h"
 #include "GlContext.h"
 
 #include <cstring>
 
-bool SwapChain9::create(Device9* owner, GlContext* glContext, UINT width, UINT height, D3DFORMAT format)
+bool SwapChain9::create(DeviceServices& owner, GlContext* glContext, UINT width, UINT height, D3DFORMAT format)
 {
-    device = owner;
-    tracker = &owner->tracker();
+    tracker = &owner.tracker();
     context = glContext;
     backWidth = width;
     backHeight = height;
     backFormat = format;
-    backSurface = std::make_unique<Surface9>(owner, Surface9::Kind::BackBuffer, width, height, format,
+    backSurface = std::make_unique<Surface9>(&owner, Surface9::Kind::BackBuffer, width, height, format,
                                              D3DPOOL_DEFAULT, D3DUSAGE_RENDERTARGET);
     rowScratch.resize(size_t{width} * 4);
     chooseTarget();
@@ -91,8 +90,6 @@ void SwapChain9::present()
         }
     }
     ++frame;
-    // The constant ring reuses memory of the frames known to be finished.
-    device->constantRing().frameDone(frame, completedFrames());
 
     chooseTarget();
     bindTarget();

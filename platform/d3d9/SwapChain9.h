@@ -19,7 +19,7 @@
 #include <memory>
 #include <vector>
 
-class Device9;
+class DeviceServices;
 class GlContext;
 
 class SwapChain9 {
@@ -28,7 +28,7 @@ public:
     SwapChain9(const SwapChain9&) = delete;
     SwapChain9& operator=(const SwapChain9&) = delete;
 
-    bool create(Device9* device, GlContext* context, UINT width, UINT height, D3DFORMAT format);
+    bool create(DeviceServices& device, GlContext* context, UINT width, UINT height, D3DFORMAT format);
     // Deletes the GL objects (context current) or only forgets them.
     void destroy(bool deleteGlObjects);
 
@@ -55,7 +55,6 @@ private:
     void chooseTarget();
     bool ensureFramebuffer();
 
-    Device9* device = nullptr;
     GlStateTracker* tracker = nullptr;
     GlContext* context = nullptr;
     UINT backWidth = 0;

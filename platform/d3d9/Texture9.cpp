@@ -1,6 +1,6 @@
 #include "Texture9.h"
 
-#include "Device9.h"
+#include "GlStateTracker.h"
 
 #include <cstring>
 #include <new>
@@ -23,8 +23,8 @@ UINT fullChain(UINT width, UINT height)
 
 }  // namespace
 
-Texture9::Texture9(Device9* device, const GlFormat& format, DWORD textureUsage, D3DPOOL pool)
-    : DeviceChild(device), glFormat(format), usage(textureUsage), memoryPool(pool)
+Texture9::Texture9(DeviceServices* device, const GlFormat& format, DWORD textureUsage, D3DPOOL pool)
+    : DeviceChildOf(device), glFormat(format), usage(textureUsage), memoryPool(pool)
 {
 }
 
@@ -37,7 +37,7 @@ Texture9::~Texture9()
     }
 }
 
-HRESULT Texture9::create(Device9* device, UINT width, UINT height, UINT levelCount, DWORD usage, D3DFORMAT format,
+HRESULT Texture9::create(DeviceServices* device, UINT width, UINT height, UINT levelCount, DWORD usage, D3DFORMAT format,
                          D3DPOOL pool, Texture9** texture)
 {
     *texture = nullptr;
@@ -176,37 +176,6 @@ void Texture9::sendZeros()
         l.defined = true;
     }
     allDefined = true;
-}
-
-HRESULT WINAPI Texture9::QueryInterface(REFIID riid, void** ppvObj)
-{
-    if (ppvObj == nullptr) return E_POINTER;
-    if (riid == IID_IUnknown || riid == IID_IDirect3DResource9 || riid == IID_IDirect3DBaseTexture9 ||
-        riid == IID_IDirect3DTexture9) {
-        *ppvObj = static_cast<IDirect3DTexture9*>(this);
-        AddRef();
-        return S_OK;
-    }
-    *ppvObj = nullptr;
-    return E_NOINTERFACE;
-}
-
-ULONG WINAPI Texture9::AddRef()
-{
-    return addRefChild();
-}
-
-ULONG WINAPI Texture9::Release()
-{
-    return releaseChild();
-}
-
-HRESULT WINAPI Texture9::GetDevice(IDirect3DDevice9** ppDevice)
-{
-    if (ppDevice == nullptr) return D3DERR_INVALIDCALL;
-    owner()->AddRef();
-    *ppDevice = owner();
-    return D3D_OK;
 }
 
 DWORD WINAPI Texture9::SetPriority(DWORD PriorityNew)

@@ -29,9 +29,10 @@
 #include <memory>
 #include <vector>
 
-class Texture9 : public IDirect3DTexture9, public DeviceChild {
+class Texture9 final : public DeviceChildOf<IDirect3DTexture9, IID_IDirect3DResource9, IID_IDirect3DBaseTexture9,
+                                             IID_IDirect3DTexture9> {
 public:
-    static HRESULT create(Device9* device, UINT width, UINT height, UINT levels, DWORD usage, D3DFORMAT format,
+    static HRESULT create(DeviceServices* device, UINT width, UINT height, UINT levels, DWORD usage, D3DFORMAT format,
                           D3DPOOL pool, Texture9** texture);
 
     GLuint glName() const { return name; }
@@ -51,12 +52,7 @@ public:
         if (!allDefined) sendZeros();
     }
 
-    // IUnknown
-    HRESULT WINAPI QueryInterface(REFIID riid, void** ppvObj) override;
-    ULONG WINAPI AddRef() override;
-    ULONG WINAPI Release() override;
     // IDirect3DResource9
-    HRESULT WINAPI GetDevice(IDirect3DDevice9** ppDevice) override;
     DWORD WINAPI SetPriority(DWORD PriorityNew) override;
     DWORD WINAPI GetPriority() override;
     void WINAPI PreLoad() override;
@@ -84,7 +80,7 @@ private:
         std::unique_ptr<Surface9> surface;
     };
 
-    Texture9(Device9* device, const GlFormat& format, DWORD usage, D3DPOOL pool);
+    Texture9(DeviceServices* device, const GlFormat& format, DWORD usage, D3DPOOL pool);
     ~Texture9() override;
     bool lockable() const;
     // Whether a level lets go of its copy after an upload (large levels of

@@ -1,6 +1,6 @@
 #include "VertexBuffer9.h"
 
-#include "Device9.h"
+#include "GlStateTracker.h"
 
 #include <algorithm>
 #include <cstdlib>
@@ -26,8 +26,8 @@ uint64_t hashVertex(const uint8_t* bytes, UINT size)
 
 }  // namespace
 
-VertexBuffer9::VertexBuffer9(Device9* device, UINT bytes, DWORD bufferUsage, DWORD bufferFvf, D3DPOOL bufferPool)
-    : DeviceChild(device), length(bytes), usage(bufferUsage), fvf(bufferFvf), pool(bufferPool)
+VertexBuffer9::VertexBuffer9(DeviceServices* device, UINT bytes, DWORD bufferUsage, DWORD bufferFvf, D3DPOOL bufferPool)
+    : DeviceChildOf(device), length(bytes), usage(bufferUsage), fvf(bufferFvf), pool(bufferPool)
 {
 }
 
@@ -149,7 +149,7 @@ void VertexBuffer9::dropShared()
     shared = SharedVertices{};
 }
 
-HRESULT VertexBuffer9::create(Device9* device, UINT length, DWORD usage, DWORD fvf, D3DPOOL pool,
+HRESULT VertexBuffer9::create(DeviceServices* device, UINT length, DWORD usage, DWORD fvf, D3DPOOL pool,
                               VertexBuffer9** buffer)
 {
     *buffer = nullptr;
@@ -201,36 +201,6 @@ void VertexBuffer9::sendZeros()
     glNamedBufferSubData(name, 0, static_cast<GLsizeiptr>(length), zeros.get());
     owner()->tracker().countCall();
     glDefined = true;
-}
-
-HRESULT WINAPI VertexBuffer9::QueryInterface(REFIID riid, void** ppvObj)
-{
-    if (ppvObj == nullptr) return E_POINTER;
-    if (riid == IID_IUnknown || riid == IID_IDirect3DResource9 || riid == IID_IDirect3DVertexBuffer9) {
-        *ppvObj = static_cast<IDirect3DVertexBuffer9*>(this);
-        AddRef();
-        return S_OK;
-    }
-    *ppvObj = nullptr;
-    return E_NOINTERFACE;
-}
-
-ULONG WINAPI VertexBuffer9::AddRef()
-{
-    return addRefChild();
-}
-
-ULONG WINAPI VertexBuffer9::Release()
-{
-    return releaseChild();
-}
-
-HRESULT WINAPI VertexBuffer9::GetDevice(IDirect3DDevice9** ppDevice)
-{
-    if (ppDevice == nullptr) return D3DERR_INVALIDCALL;
-    owner()->AddRef();
-    *ppDevice = owner();
-    return D3D_OK;
 }
 
 DWORD WINAPI VertexBuffer9::SetPriority(DWORD PriorityNew)

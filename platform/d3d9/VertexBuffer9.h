@@ -35,13 +35,14 @@
 #include <cstdint>
 #include <memory>
 
-class VertexBuffer9 : public IDirect3DVertexBuffer9, public DeviceChild {
+class VertexBuffer9 final
+    : public DeviceChildOf<IDirect3DVertexBuffer9, IID_IDirect3DResource9, IID_IDirect3DVertexBuffer9> {
 public:
     static constexpr UINT maxLength = 1u << 30;
     // Static buffers of this size and more drop their copy after an upload.
     static constexpr UINT copyKeptBelow = 64 * 1024;
 
-    static HRESULT create(Device9* device, UINT length, DWORD usage, DWORD fvf, D3DPOOL pool,
+    static HRESULT create(DeviceServices* device, UINT length, DWORD usage, DWORD fvf, D3DPOOL pool,
                           VertexBuffer9** buffer);
 
     GLuint glName() const { return name; }
@@ -76,12 +77,7 @@ public:
     // sets TARNVALE_NO_VERTEX_SHARING, for measuring what it brings).
     static bool sharingEnabled();
 
-    // IUnknown
-    HRESULT WINAPI QueryInterface(REFIID riid, void** ppvObj) override;
-    ULONG WINAPI AddRef() override;
-    ULONG WINAPI Release() override;
     // IDirect3DResource9
-    HRESULT WINAPI GetDevice(IDirect3DDevice9** ppDevice) override;
     DWORD WINAPI SetPriority(DWORD PriorityNew) override;
     DWORD WINAPI GetPriority() override;
     void WINAPI PreLoad() override;
@@ -92,7 +88,7 @@ public:
     HRESULT WINAPI GetDesc(D3DVERTEXBUFFER_DESC* pDesc) override;
 
 private:
-    VertexBuffer9(Device9* device, UINT length, DWORD usage, DWORD fvf, D3DPOOL pool);
+    VertexBuffer9(DeviceServices* device, UINT length, DWORD usage, DWORD fvf, D3DPOOL pool);
     ~VertexBuffer9() override;
     // Makes the system-memory copy with the buffer's contents; false when
     // memory is short or GL cannot be reached.

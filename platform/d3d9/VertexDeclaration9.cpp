@@ -1,7 +1,5 @@
 #include "VertexDeclaration9.h"
 
-#include "Device9.h"
-
 #include <algorithm>
 
 namespace {
@@ -36,8 +34,8 @@ const VertexFormat* VertexDeclaration9::format(BYTE type)
     return &formats[type];
 }
 
-VertexDeclaration9::VertexDeclaration9(Device9* device, std::vector<D3DVERTEXELEMENT9> list)
-    : DeviceChild(device), elements(std::move(list))
+VertexDeclaration9::VertexDeclaration9(DeviceServices* device, std::vector<D3DVERTEXELEMENT9> list)
+    : DeviceChildOf(device), elements(std::move(list))
 {
 }
 
@@ -46,7 +44,7 @@ VertexDeclaration9::~VertexDeclaration9()
     owner()->forgetDeclaration(serial());
 }
 
-HRESULT VertexDeclaration9::create(Device9* device, const D3DVERTEXELEMENT9* list, VertexDeclaration9** declaration)
+HRESULT VertexDeclaration9::create(DeviceServices* device, const D3DVERTEXELEMENT9* list, VertexDeclaration9** declaration)
 {
     *declaration = nullptr;
     std::vector<D3DVERTEXELEMENT9> elements;
@@ -73,36 +71,6 @@ const D3DVERTEXELEMENT9* VertexDeclaration9::find(BYTE usage, BYTE usageIndex) c
     for (const D3DVERTEXELEMENT9& e : elements)
         if (e.Usage == usage && e.UsageIndex == usageIndex) return &e;
     return nullptr;
-}
-
-HRESULT WINAPI VertexDeclaration9::QueryInterface(REFIID riid, void** ppvObj)
-{
-    if (ppvObj == nullptr) return E_POINTER;
-    if (riid == IID_IUnknown || riid == IID_IDirect3DVertexDeclaration9) {
-        *ppvObj = static_cast<IDirect3DVertexDeclaration9*>(this);
-        AddRef();
-        return S_OK;
-    }
-    *ppvObj = nullptr;
-    return E_NOINTERFACE;
-}
-
-ULONG WINAPI VertexDeclaration9::AddRef()
-{
-    return addRefChild();
-}
-
-ULONG WINAPI VertexDeclaration9::Release()
-{
-    return releaseChild();
-}
-
-HRESULT WINAPI VertexDeclaration9::GetDevice(IDirect3DDevice9** ppDevice)
-{
-    if (ppDevice == nullptr) return D3DERR_INVALIDCALL;
-    owner()->AddRef();
-    *ppDevice = owner();
-    return D3D_OK;
 }
 
 HRESULT WINAPI VertexDeclaration9::GetDeclaration(D3DVERTEXELEMENT9* pElement, UINT* pNumElements)

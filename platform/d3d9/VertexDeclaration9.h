@@ -16,9 +16,9 @@ struct VertexFormat {
     UINT bytes;
 };
 
-class VertexDeclaration9 : public IDirect3DVertexDeclaration9, public DeviceChild {
+class VertexDeclaration9 final : public DeviceChildOf<IDirect3DVertexDeclaration9, IID_IDirect3DVertexDeclaration9> {
 public:
-    static HRESULT create(Device9* device, const D3DVERTEXELEMENT9* elements, VertexDeclaration9** declaration);
+    static HRESULT create(DeviceServices* device, const D3DVERTEXELEMENT9* elements, VertexDeclaration9** declaration);
 
     // The GL reading of a D3DDECLTYPE; null for types the layer does not
     // support (UDEC3, DEC3N, UNUSED).
@@ -27,16 +27,11 @@ public:
     // The element with this usage and index, or null.
     const D3DVERTEXELEMENT9* find(BYTE usage, BYTE usageIndex) const;
 
-    // IUnknown
-    HRESULT WINAPI QueryInterface(REFIID riid, void** ppvObj) override;
-    ULONG WINAPI AddRef() override;
-    ULONG WINAPI Release() override;
     // IDirect3DVertexDeclaration9
-    HRESULT WINAPI GetDevice(IDirect3DDevice9** ppDevice) override;
     HRESULT WINAPI GetDeclaration(D3DVERTEXELEMENT9* pElement, UINT* pNumElements) override;
 
 private:
-    VertexDeclaration9(Device9* device, std::vector<D3DVERTEXELEMENT9> elements);
+    VertexDeclaration9(DeviceServices* device, std::vector<D3DVERTEXELEMENT9> elements);
     ~VertexDeclaration9() override;
 
     std::vector<D3DVERTEXELEMENT9> elements;  // without the end marker

@@ -1,0 +1,80 @@
+// What vertex and pixel shaders share: the code as the application gave it
+// (GetFunction hands it back), its translation, and the steps of creation
+// whose failures are reported the same way.
+#pragma once
+
+#include "DeviceChild.h"
+#include "GlObjects.h"
+#include "ShaderTranslator.h"
+
+#include <d3d9.h>
+#include <epoxy/gl.h>
+
+#include <cstddef>
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <type_traits>
+#include <utility>
+#include <vector>
+
+template <typename Interface, const IID& identifier>
+class ShaderChild : public DeviceChildOf<Interface, identifier> {
+public:
+    const TranslatedShader& info() const { return translated; }
+
+    HRESULT WINAPI GetFunction(void* pData, UINT* pSizeOfData) override
+    {
+        if (pSizeOfData == nullptr) return D3DERR_INVALIDCALL;
+        const UINT bytes = static_cast<UINT>(code.size() * sizeof(DWORD));
+        if (pData == nullptr) {
+            *pSizeOfData = bytes;
+            return D3D_OK;
+        }
+        if (*pSizeOfData < bytes) return D3DERR_INVALIDCALL;
+        std::memcpy(pData, code.data(), bytes);
+        *pSizeOfData = bytes;
+        return D3D_OK;
+    }
+
+protected:
+    static constexpr bool vertexStage = std::is_same_v<Interface, IDirect3DVertexShader9>;
+    static constexpr const char* createCall = vertexStage ? "CreateVertexShader" : "CreatePixelShader";
+
+    // Keeps the code (`words` words and the end token) and its translation.
+    ShaderChild(DeviceServices* device, const DWORD* function, size_t words, TranslatedShader&& translation)
+        : DeviceChildOf<Interface, identifier>(device), code(function, function + words + 1),
+          translated(std::move(translation))
+    {
+    }
+
+    // The length of the code in words, end token not counted, and its
+    // translation for the device; 0 when it is no shader of this stage, with
+    // the reason on stderr.
+    static size_t translate(DeviceServices* device, const DWORD* function, TranslatedShader& translation)
+    {
+        std::string error;
+        const size_t words = ShaderTranslator::moduleLength(function, error);
+        if (words != 0 &&
+            ShaderTranslator::translate(function, words, vertexStage, device->varyings(), translation, error))
+            return words;
+        std::fprintf(stderr, "%s: %s\n", createCall, error.c_str());
+        return 0;
+    }
+
+    // The GL shader of a translation; 0 when GL does not compile it, with the
+    // compiler's log and the source on stderr.
+    static GLuint compile(const std::string& source)
+    {
+        std::string log;
+        const GLuint shader = compileGlShader(vertexStage ? GL_VERTEX_SHADER : GL_FRAGMENT_SHADER, source, log);
+        if (shader == 0)
+            std::fprintf(stderr, "%s: the translated shader does not compile:\n%s\n%s\n", createCall, log.c_str(),
+                         source.c_str());
+        return shader;
+    }
+
+private:
+    std::vector<DWORD> code;  // as given, end token included
+    TranslatedShader translated;
+};
