@@ -3,9 +3,9 @@
 // script and shorter inputs simply do less.
 #pragma once
 
+#include <bit>
 #include <cstddef>
 #include <cstdint>
-#include <cstring>
 #include <string>
 
 namespace fuzzing {
@@ -30,9 +30,7 @@ public:
     {
         uint32_t bits = 0;
         for (int i = 0; i < 4; ++i) bits |= static_cast<uint32_t>(byte()) << (8 * i);
-        float value;
-        std::memcpy(&value, &bits, sizeof value);
-        return value;
+        return std::bit_cast<float>(bits);
     }
 
     // Up to `count` bytes, fewer when the input ends first.

@@ -8,19 +8,22 @@
 #include "StartupProfile.h"
 #include "Surface9.h"
 #include "Texture9.h"
+#include "UniformBindings.h"
 #include "VertexBuffer9.h"
 #include "VertexDeclaration9.h"
 #include "VertexShader9.h"
 #include "WindowContext.h"
+
+#include <tarnvale_platform.h>
 
 #include <SDL.h>
 
 #include <malloc.h>
 
 #include <algorithm>
+#include <bit>
 #include <cctype>
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
 #include <string>
 
@@ -28,19 +31,6 @@ namespace {
 
 tvd3d9::PresentHook presentHook = nullptr;
 void* presentHookUser = nullptr;
-
-bool environmentFlag(const char* name)
-{
-    const char* value = std::getenv(name);
-    return value != nullptr && value[0] != '\0' && std::strcmp(value, "0") != 0;
-}
-
-float floatFromBits(DWORD bits)
-{
-    float value;
-    std::memcpy(&value, &bits, sizeof value);
-    return value;
-}
 
 GLenum compareFunction(DWORD func)
 {
@@ -169,7 +159,7 @@ HRESULT Device9::create(Direct3D9* direct3d, D3DDEVTYPE type, DWORD, HWND window
 {
     *device = nullptr;
     keepLargeBlocksInHeap();
-    const bool debug = environmentFlag("TARNVALE_GL_DEBUG");
+    const bool debug = tvplat::environmentFlag("TARNVALE_GL_DEBUG");
     std::string reason;
     std::unique_ptr<GlContext> context;
     if (type == D3DDEVTYPE_HAL) {
@@ -193,7 +183,7 @@ HRESULT Device9::create(Direct3D9* direct3d, D3DDEVTYPE type, DWORD, HWND window
     const char* renderer = reinterpret_cast<const char*>(glGetString(GL_RENDERER));
     created->rendererName = renderer != nullptr ? renderer : "";
     created->context = std::move(context);
-    const HRESULT hr = created->initialize();
+    const HRESULT hr = created->initialize(debug);
     if (FAILED(hr)) {
         created->Release();  // deletes the context with the device
         return hr;
@@ -218,7 +208,7 @@ Device9::Device9(Direct3D9* owner, HWND deviceWindow, SDL_Window* sdlWindow, con
     viewport = D3DVIEWPORT9{0, 0, parameters.BackBufferWidth, parameters.BackBufferHeight, 0.0f, 1.0f};
 }
 
-HRESULT Device9::initialize()
+HRESULT Device9::initialize(bool debug)
 {
     glGetIntegerv(GL_MAX_TEXTURE_SIZE, &textureSizeLimit);
     GLint vertexOutputs = 64;
@@ -228,7 +218,7 @@ HRESULT Device9::initialize()
     // One location is kept for the position, which some drivers count.
     varyingRegistry = VaryingRegistry(std::min(vertexOutputs, fragmentInputs) / 4 - 1);
 
-    if (environmentFlag("TARNVALE_GL_DEBUG")) {
+    if (debug) {
         glEnable(GL_DEBUG_OUTPUT);
         glEnable(GL_DEBUG_OUTPUT_SYNCHRONOUS);
         glDebugMessageCallback(debugMessage, nullptr);
@@ -859,8 +849,8 @@ HRESULT WINAPI Device9::DrawPrimitive(D3DPRIMITIVETYPE PrimitiveType, UINT Start
     refreshRingBindings();
     applyViewportAndInternals();
     applyTextures();
-    applyConstants(vertexConstants, program->vertexConstantBytes, 0);
-    applyConstants(pixelConstants, program->pixelConstantBytes, 1);
+    applyConstants(vertexConstants, program->vertexConstantBytes, UniformBinding::vertexConstants);
+    applyConstants(pixelConstants, program->pixelConstantBytes, UniformBinding::pixelConstants);
 
     if (shared != nullptr) {
         // Vertex i of the original is index i of the list.
@@ -1003,15 +993,17 @@ void Device9::applyRenderStates()
         }
         const DWORD fill = rs[D3DRS_FILLMODE];
         glState.polygonMode(fill == D3DFILL_POINT ? GL_POINT : fill == D3DFILL_WIREFRAME ? GL_LINE : GL_FILL);
-        const float bias = floatFromBits(rs[D3DRS_DEPTHBIAS]);
-        const float slope = floatFromBits(rs[D3DRS_SLOPESCALEDEPTHBIAS]);
+        const float bias = std::bit_cast<float>(rs[D3DRS_DEPTHBIAS]);
+        const float slope = std::bit_cast<float>(rs[D3DRS_SLOPESCALEDEPTHBIAS]);
         const bool offset = bias != 0.0f || slope != 0.0f;
         glState.enable(GlStateTracker::OffsetFill, offset);
         glState.enable(GlStateTracker::OffsetLine, offset);
         glState.enable(GlStateTracker::OffsetPoint, offset);
-        // Direct3D's bias is in depth units; GL's in steps of a 24-bit buffer.
-        if (offset) glState.polygonOffset(slope, bias * 16777215.0f);
-        const float pointSize = floatFromBits(rs[D3DRS_POINTSIZE]);
+        // Direct3D's bias is in depth units; GL's in steps of the depth
+        // buffer, which has the window's depth format.
+        constexpr float depthSteps = static_cast<float>((1u << tvplat::windowDepthBits) - 1);
+        if (offset) glState.polygonOffset(slope, bias * depthSteps);
+        const float pointSize = std::bit_cast<float>(rs[D3DRS_POINTSIZE]);
         glState.pointSize(pointSize >= 1.0f && pointSize <= 8192.0f ? pointSize : 1.0f);
         // The scissor test is only used by Clear.
         glState.enable(GlStateTracker::ScissorTest, false);
@@ -1063,7 +1055,7 @@ void Device9::applyViewportAndInternals()
         };
         GLintptr offset = 0;
         std::memcpy(ring.allocate(sizeof values, offset), values, sizeof values);
-        glState.bindUniformBuffer(2, ring.buffer(), offset, sizeof values);
+        glState.bindUniformBuffer(UniformBinding::internal, ring.buffer(), offset, sizeof values);
         dirtyGroups &= static_cast<uint8_t>(~StateRules::InternalGroup);
     }
 }

@@ -142,7 +142,8 @@ private:
 
     Device9(Direct3D9* direct3d, HWND window, SDL_Window* sdlWindow, const D3DPRESENT_PARAMETERS& parameters);
     ~Device9() override;
-    HRESULT initialize();
+    // debug: GL's debug messages go to stderr.
+    HRESULT initialize(bool debug);
     void releaseEverything();
 
     HRESULT setConstants(ConstantFile& file, UINT start, const float* data, UINT count);

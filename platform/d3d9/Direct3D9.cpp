@@ -8,8 +8,6 @@
 
 #include <SDL.h>
 
-#include <cstdlib>
-#include <cstring>
 
 // Interface identifiers, as the Windows SDK defines them.
 const IID IID_IDirect3D9 = {0x81bdcbca, 0x64d4, 0x426d, {0xae, 0x8d, 0xad, 0x01, 0x47, 0xf4, 0x27, 0x5c}};
@@ -22,16 +20,6 @@ const IID IID_IDirect3DVertexBuffer9 = {0xb64bb1b5, 0xfd70, 0x4df6, {0xbf, 0x91,
 const IID IID_IDirect3DVertexDeclaration9 = {0xdd13c59c, 0x36fa, 0x4098, {0xa8, 0xfb, 0xc7, 0xed, 0x39, 0xdc, 0x85, 0x46}};
 const IID IID_IDirect3DVertexShader9 = {0xefc5557e, 0x6265, 0x4613, {0x8a, 0x94, 0x43, 0x85, 0x78, 0x89, 0xeb, 0x36}};
 const IID IID_IDirect3DPixelShader9 = {0x6d3bdbdc, 0x5b02, 0x4415, {0xb8, 0x52, 0xce, 0x5e, 0x8b, 0xcc, 0xb2, 0x89}};
-
-namespace {
-
-bool environmentFlag(const char* name)
-{
-    const char* value = std::getenv(name);
-    return value != nullptr && value[0] != '\0' && std::strcmp(value, "0") != 0;
-}
-
-}  // namespace
 
 IDirect3D9* WINAPI Direct3DCreate9(UINT SDKVersion)
 {
@@ -146,8 +134,8 @@ HRESULT WINAPI Direct3D9::CreateDevice(UINT Adapter, D3DDEVTYPE DeviceType, HWND
     SDL_Window* sdlWindow = tvplat::sdlWindow(window);
     if (sdlWindow == nullptr) return D3DERR_INVALIDCALL;
 
-    if (environmentFlag("TARNVALE_D3D9_FORCE_NO_DEVICE")) return D3DERR_NOTAVAILABLE;
-    if (DeviceType == D3DDEVTYPE_HAL && (hardwareKnownMissing || environmentFlag("TARNVALE_D3D9_FORCE_NO_HAL")))
+    if (tvplat::environmentFlag("TARNVALE_D3D9_FORCE_NO_DEVICE")) return D3DERR_NOTAVAILABLE;
+    if (DeviceType == D3DDEVTYPE_HAL && (hardwareKnownMissing || tvplat::environmentFlag("TARNVALE_D3D9_FORCE_NO_HAL")))
         return D3DERR_NOTAVAILABLE;
 
     D3DPRESENT_PARAMETERS parameters = *pp;

@@ -35,15 +35,3 @@ int FixedFunctionKey::activeStages() const
     while (count < static_cast<int>(StateRules::stageCount) && stages[count].colorOp != 0) ++count;
     return count;
 }
-
-size_t FixedFunctionKeyHash::operator()(const FixedFunctionKey& key) const
-{
-    // FNV-1a over the bytes.
-    const unsigned char* bytes = reinterpret_cast<const unsigned char*>(&key);
-    uint64_t hash = 1469598103934665603ull;
-    for (size_t i = 0; i < sizeof key; ++i) {
-        hash ^= bytes[i];
-        hash *= 1099511628211ull;
-    }
-    return static_cast<size_t>(hash);
-}

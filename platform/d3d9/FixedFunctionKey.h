@@ -2,6 +2,7 @@
 // program, packed small enough to hash and compare cheaply.
 #pragma once
 
+#include "ByteHash.h"
 #include "StateRules.h"
 
 #include <cstddef>
@@ -31,6 +32,4 @@ struct FixedFunctionKey {
     bool operator==(const FixedFunctionKey& other) const { return std::memcmp(this, &other, sizeof *this) == 0; }
 };
 
-struct FixedFunctionKeyHash {
-    size_t operator()(const FixedFunctionKey& key) const;
-};
+using FixedFunctionKeyHash = ByteHash<FixedFunctionKey>;

@@ -5,6 +5,8 @@
 // state freely. The tracker counts the calls it lets through.
 #pragma once
 
+#include "UniformBindings.h"
+
 #include <tarnvale_d3d9.h>
 
 #include <epoxy/gl.h>
@@ -14,7 +16,7 @@
 class GlStateTracker {
 public:
     static constexpr int textureUnits = 16;
-    static constexpr int uniformBindings = 4;
+    static constexpr int uniformBindings = UniformBinding::count;
 
     enum Cap { DepthTest, CullFace, Blend, StencilTest, ScissorTest, OffsetFill, OffsetLine, OffsetPoint, CapCount };
 

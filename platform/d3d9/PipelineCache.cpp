@@ -6,6 +6,7 @@
 #include "VertexDeclaration9.h"
 #include "VertexShader9.h"
 
+#include <bit>
 #include <cstdio>
 #include <cstring>
 
@@ -43,29 +44,11 @@ GLint minificationFilter(uint8_t minFilter, uint8_t mipFilter)
     }
 }
 
-float floatFromBits(uint32_t bits)
-{
-    float value;
-    std::memcpy(&value, &bits, sizeof value);
-    return value;
-}
-
 }  // namespace
 
 bool SamplerKey::operator==(const SamplerKey& other) const
 {
     return std::memcmp(this, &other, sizeof *this) == 0;
-}
-
-size_t SamplerKeyHash::operator()(const SamplerKey& key) const
-{
-    const unsigned char* bytes = reinterpret_cast<const unsigned char*>(&key);
-    uint64_t hash = 1469598103934665603ull;
-    for (size_t i = 0; i < sizeof key; ++i) {
-        hash ^= bytes[i];
-        hash *= 1099511628211ull;
-    }
-    return static_cast<size_t>(hash);
 }
 
 PipelineCache::PipelineCache(GlStateTracker& stateTracker, tvd3d9::DeviceStats& deviceStats)
@@ -229,7 +212,7 @@ GLuint PipelineCache::sampler(const SamplerKey& key)
     glSamplerParameterfv(name, GL_TEXTURE_BORDER_COLOR, border);
     // D3DSAMP_MAXMIPLEVEL names the largest level to use.
     glSamplerParameterf(name, GL_TEXTURE_MIN_LOD, static_cast<float>(key.maxMipLevel));
-    const float bias = floatFromBits(key.lodBias);
+    const float bias = std::bit_cast<float>(key.lodBias);
     if (bias == bias) glSamplerParameterf(name, GL_TEXTURE_LOD_BIAS, bias);
     samplers.emplace(key, name);
     return name;

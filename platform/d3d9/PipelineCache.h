@@ -4,6 +4,7 @@
 // declaration with vertex shader) and sampler objects (sampler states).
 #pragma once
 
+#include "ByteHash.h"
 #include "FixedFunctionKey.h"
 #include "GlStateTracker.h"
 
@@ -57,9 +58,7 @@ struct SamplerKey {
     bool operator==(const SamplerKey& other) const;
 };
 
-struct SamplerKeyHash {
-    size_t operator()(const SamplerKey& key) const;
-};
+using SamplerKeyHash = ByteHash<SamplerKey>;
 
 class PipelineCache {
 public:

@@ -1,6 +1,7 @@
 #include "ShaderTranslator.h"
 
 #include "HlslSemantic.h"
+#include "UniformBindings.h"
 
 #include <spirv_cross/spirv_glsl.hpp>
 
@@ -25,8 +26,6 @@ constexpr uint32_t opCompositeConstruct = 80;
 constexpr uint32_t opDecorateString = 5632;
 constexpr uint32_t decorationLocation = 30;
 constexpr uint32_t storageOutput = 3;
-constexpr int pixelConstantsBinding = 1;
-constexpr int vertexConstantsBinding = 0;
 
 const char* vectorType(int components)
 {
@@ -303,7 +302,7 @@ bool Translation::constants(const spirv_cross::ShaderResources& resources, std::
         if (size > result.constantBytes) result.constantBytes = static_cast<uint32_t>(size);
         compiler.unset_decoration(block.id, spv::DecorationDescriptorSet);
         compiler.set_decoration(block.id, spv::DecorationBinding,
-                                static_cast<uint32_t>(vertex ? vertexConstantsBinding : pixelConstantsBinding));
+                                static_cast<uint32_t>(vertex ? UniformBinding::vertexConstants : UniformBinding::pixelConstants));
         // Distinct block names per stage: GL treats equally named blocks of
         // two stages as one block, which must then be declared identically.
         compiler.set_name(block.base_type_id, (vertex ? "TvVertexConstants" : "TvPixelConstants") + std::to_string(index));
@@ -529,11 +528,13 @@ std::string ShaderTranslator::pixelVariant(const TranslatedShader& pixel, uint32
     return text;
 }
 
-const char* ShaderTranslator::internalBlock()
+const std::string& ShaderTranslator::internalBlock()
 {
-    return "layout(binding = 2, std140) uniform TvInternal\n"
-           "{\n"
-           "    vec4 tv_pixelShift;\n"
-           "    vec4 tv_textureFactor;\n"
-           "};\n";
+    static const std::string block = "layout(binding = " + std::to_string(UniformBinding::internal) +
+                                     ", std140) uniform TvInternal\n"
+                                     "{\n"
+                                     "    vec4 tv_pixelShift;\n"
+                                     "    vec4 tv_textureFactor;\n"
+                                     "};\n";
+    return block;
 }

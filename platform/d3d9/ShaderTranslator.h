@@ -11,12 +11,12 @@
 //    writes nothing (one GL fragment shader per such combination);
 //  * constant registers: the shader's uniform blocks (HLSL's $Global, where
 //    register(cN) lies at byte 16*N) read the stage's register file, bound
-//    at uniform binding 0 (vertex) or 1 (pixel);
+//    at its uniform binding (UniformBindings.h);
 //  * samplers: sampler N (HLSL register sN, the SPIR-V binding) is texture
 //    unit N;
 //  * the vertex stage ends by moving clip positions half a pixel (Direct3D 9
 //    puts pixel centres on integer coordinates); the amount comes from the
-//    internal uniform block at binding 2.
+//    internal uniform block.
 #pragma once
 
 #include "VaryingRegistry.h"
@@ -80,5 +80,5 @@ public:
 
     // The declaration of the internal uniform block, identical in every stage
     // that uses it.
-    static const char* internalBlock();
+    static const std::string& internalBlock();
 };

@@ -3,6 +3,8 @@
 #include "DeviceServices.h"
 #include "GlContext.h"
 
+#include <tarnvale_platform.h>
+
 #include <cstring>
 
 bool SwapChain9::create(DeviceServices& owner, GlContext* glContext, UINT width, UINT height, D3DFORMAT format)
@@ -43,6 +45,8 @@ bool SwapChain9::ensureFramebuffer()
     if (framebuffer != 0) return true;
     glCreateRenderbuffers(1, &colorBuffer);
     glNamedRenderbufferStorage(colorBuffer, GL_RGBA8, static_cast<GLsizei>(backWidth), static_cast<GLsizei>(backHeight));
+    // The depth format of the window's own framebuffer.
+    static_assert(tvplat::windowDepthBits == 24 && tvplat::windowStencilBits == 8);
     glCreateRenderbuffers(1, &depthBuffer);
     glNamedRenderbufferStorage(depthBuffer, GL_DEPTH24_STENCIL8, static_cast<GLsizei>(backWidth),
                                static_cast<GLsizei>(backHeight));

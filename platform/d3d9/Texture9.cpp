@@ -1,5 +1,6 @@
 #include "Texture9.h"
 
+#include "GlObjects.h"
 #include "GlStateTracker.h"
 
 #include <cstring>
@@ -76,13 +77,13 @@ HRESULT Texture9::create(DeviceServices* device, UINT width, UINT height, UINT l
             created->Release();
             return D3DERR_DEVICELOST;
         }
-        while (glGetError() != GL_NO_ERROR) {
-        }
-        glCreateTextures(GL_TEXTURE_2D, 1, &created->name);
-        glTextureStorage2D(created->name, static_cast<GLsizei>(levels), glFormat->internalFormat,
-                           static_cast<GLsizei>(width), static_cast<GLsizei>(height));
-        glTextureParameteriv(created->name, GL_TEXTURE_SWIZZLE_RGBA, glFormat->swizzle);
-        if (glGetError() != GL_NO_ERROR) {
+        const bool made = createdWithoutGlError([&] {
+            glCreateTextures(GL_TEXTURE_2D, 1, &created->name);
+            glTextureStorage2D(created->name, static_cast<GLsizei>(levels), glFormat->internalFormat,
+                               static_cast<GLsizei>(width), static_cast<GLsizei>(height));
+            glTextureParameteriv(created->name, GL_TEXTURE_SWIZZLE_RGBA, glFormat->swizzle);
+        });
+        if (!made) {
             created->Release();
             return D3DERR_OUTOFVIDEOMEMORY;
         }

@@ -1,9 +1,11 @@
 #include "VertexBuffer9.h"
 
+#include "GlObjects.h"
 #include "GlStateTracker.h"
 
+#include <tarnvale_platform.h>
+
 #include <algorithm>
-#include <cstdlib>
 #include <cstring>
 #include <new>
 
@@ -40,10 +42,7 @@ VertexBuffer9::~VertexBuffer9()
 
 bool VertexBuffer9::sharingEnabled()
 {
-    static const bool enabled = [] {
-        const char* value = std::getenv("TARNVALE_NO_VERTEX_SHARING");
-        return value == nullptr || value[0] == '\0' || std::strcmp(value, "0") == 0;
-    }();
+    static const bool enabled = !tvplat::environmentFlag("TARNVALE_NO_VERTEX_SHARING");
     return enabled;
 }
 
@@ -123,15 +122,15 @@ bool VertexBuffer9::buildShared(const uint8_t* contents, UINT offset, UINT strid
         indexData = shortIndexList.get();
     }
 
-    while (glGetError() != GL_NO_ERROR) {
-    }
     GLuint names[2] = {};
-    glCreateBuffers(2, names);
-    glNamedBufferStorage(names[0], static_cast<GLsizeiptr>(vertexBytes), vertices.get(), 0);
-    glNamedBufferStorage(names[1], static_cast<GLsizeiptr>(size_t{count} * indexSize), indexData, 0);
+    const bool made = createdWithoutGlError([&] {
+        glCreateBuffers(2, names);
+        glNamedBufferStorage(names[0], static_cast<GLsizeiptr>(vertexBytes), vertices.get(), 0);
+        glNamedBufferStorage(names[1], static_cast<GLsizeiptr>(size_t{count} * indexSize), indexData, 0);
+    });
     owner()->tracker().countCall();
     owner()->tracker().countCall();
-    if (glGetError() != GL_NO_ERROR) {
+    if (!made) {
         glDeleteBuffers(2, names);
         return false;
     }
@@ -159,13 +158,13 @@ HRESULT VertexBuffer9::create(DeviceServices* device, UINT length, DWORD usage, 
     if (!device->makeCurrent()) return D3DERR_DEVICELOST;
 
     VertexBuffer9* created = new VertexBuffer9(device, length, usage, fvf, pool);
-    while (glGetError() != GL_NO_ERROR) {
-    }
     // Storage only: its contents come with the first upload or the first
     // binding, whichever is first.
-    glCreateBuffers(1, &created->name);
-    glNamedBufferStorage(created->name, static_cast<GLsizeiptr>(length), nullptr, GL_DYNAMIC_STORAGE_BIT);
-    if (glGetError() != GL_NO_ERROR) {
+    const bool made = createdWithoutGlError([&] {
+        glCreateBuffers(1, &created->name);
+        glNamedBufferStorage(created->name, static_cast<GLsizeiptr>(length), nullptr, GL_DYNAMIC_STORAGE_BIT);
+    });
+    if (!made) {
         created->Release();
         return D3DERR_OUTOFVIDEOMEMORY;
     }

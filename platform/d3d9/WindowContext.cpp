@@ -2,6 +2,8 @@
 
 #include "GlStateTracker.h"
 
+#include <tarnvale_platform.h>
+
 #include <SDL.h>
 
 std::unique_ptr<WindowContext> WindowContext::create(SDL_Window* window, bool debug, std::string& reason)
@@ -12,18 +14,9 @@ std::unique_ptr<WindowContext> WindowContext::create(SDL_Window* window, bool de
         reason = "the window has no OpenGL";
         return nullptr;
     }
-    // The window's pixel format was chosen with these when it was created;
-    // the context must ask for the same.
-    SDL_GL_SetAttribute(SDL_GL_CONTEXT_PROFILE_MASK, SDL_GL_CONTEXT_PROFILE_CORE);
-    SDL_GL_SetAttribute(SDL_GL_CONTEXT_MAJOR_VERSION, 4);
-    SDL_GL_SetAttribute(SDL_GL_CONTEXT_MINOR_VERSION, 5);
-    SDL_GL_SetAttribute(SDL_GL_DEPTH_SIZE, 24);
-    SDL_GL_SetAttribute(SDL_GL_STENCIL_SIZE, 8);
-    SDL_GL_SetAttribute(SDL_GL_RED_SIZE, 8);
-    SDL_GL_SetAttribute(SDL_GL_GREEN_SIZE, 8);
-    SDL_GL_SetAttribute(SDL_GL_BLUE_SIZE, 8);
-    SDL_GL_SetAttribute(SDL_GL_ALPHA_SIZE, 8);
-    SDL_GL_SetAttribute(SDL_GL_DOUBLEBUFFER, 1);
+    // The window's pixel format was fixed when it was made; the context
+    // must ask for the same.
+    tvplat::setWindowGlFormat();
     SDL_GL_SetAttribute(SDL_GL_CONTEXT_FLAGS, debug ? SDL_GL_CONTEXT_DEBUG_FLAG : 0);
     releaseActive();
     SDL_GLContext context = SDL_GL_CreateContext(window);  // current on success

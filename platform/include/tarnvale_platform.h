@@ -48,6 +48,18 @@ SDL_Window* sdlWindow(HWND window);
 // The window handle of an SDL window id (null when none of ours).
 HWND windowFromSdlId(uint32_t windowId);
 
+// ----- OpenGL on windows -----------------------------------------------------
+// CreateWindowExA fixes a window's pixel format when it makes the window:
+// OpenGL 4.5 core, 8 bits each of red, green, blue and alpha, a depth buffer
+// of windowDepthBits with windowStencilBits of stencil, double-buffered. A
+// context made for the window later must ask for the same: setWindowGlFormat
+// sets SDL's attributes to it (the context's own flags are the caller's).
+// The Direct3D layer's framebuffers have the same depth format, and its
+// depth bias counts in steps of it.
+constexpr int windowDepthBits = 24;
+constexpr int windowStencilBits = 8;
+void setWindowGlFormat();
+
 // One SDL event pump feeds both the Win32 message queue and DirectInput.
 // pumpEvents() drains SDL's queue, translates each event into the window
 // messages Windows would send (appending them to the message queue) and hands
@@ -65,6 +77,11 @@ int pendingMessageCount();
 bool quitMessageNext();
 // Empties the message queue and the drag-free state of the layer; for tests.
 void resetMessageQueue();
+
+// ----- Environment ----------------------------------------------------------------
+// Whether a switch in the environment is on: set, and to something other
+// than "" or "0".
+bool environmentFlag(const char* name);
 
 // ----- Diagnostics --------------------------------------------------------------
 // The reason for the last failure that came from SDL (window creation without

@@ -1,9 +1,12 @@
-// Module handle, last-error code and the COM base interface's identifier.
+// Module handle, last-error code, the COM base interface's identifier, and
+// the layer's switches in the environment.
 #include <windows.h>
 #include <tarnvale_platform.h>
 
 #include "win32/Win32Internal.h"
 
+#include <cstdlib>
+#include <cstring>
 #include <string>
 
 const IID IID_IUnknown = {0x00000000, 0x0000, 0x0000, {0xC0, 0, 0, 0, 0, 0, 0, 0x46}};
@@ -44,6 +47,12 @@ namespace tvplat {
 const char* lastPlatformError()
 {
     return platformError.c_str();
+}
+
+bool environmentFlag(const char* name)
+{
+    const char* value = std::getenv(name);
+    return value != nullptr && value[0] != '\0' && std::strcmp(value, "0") != 0;
 }
 
 namespace detail {
