@@ -299,9 +299,8 @@ void Device9::forgetShader(uint32_t serial)
     else
         cache.abandon();
     program = nullptr;
-    programDirty = true;
     vertexArray = nullptr;
-    vertexArrayDirty = true;
+    dirty.set(DirtyFlag::Program | DirtyFlag::VertexArray);
 }
 
 void Device9::forgetDeclaration(uint32_t serial)
@@ -311,7 +310,7 @@ void Device9::forgetDeclaration(uint32_t serial)
     else
         cache.abandon();
     vertexArray = nullptr;
-    vertexArrayDirty = true;
+    dirty.set(DirtyFlag::VertexArray);
 }
 
 // ---------------------------------------------------------------------------
@@ -496,7 +495,7 @@ HRESULT WINAPI Device9::Clear(DWORD Count, const D3DRECT* pRects, DWORD Flags, D
         glState.clearStencil(static_cast<GLint>(Stencil & 0xFF));
         bits |= GL_STENCIL_BUFFER_BIT;
     }
-    dirtyGroups |= StateRules::ColorMaskGroup | StateRules::DepthGroup | StateRules::StencilGroup | StateRules::RasterGroup;
+    dirty.set(DirtyFlag::ColorMask | DirtyFlag::DepthState | DirtyFlag::StencilState | DirtyFlag::RasterState);
 
     // Rectangles are clipped to the viewport; no rectangle clears all of it.
     const LONG vx0 = static_cast<LONG>(viewport.X);
@@ -531,7 +530,7 @@ HRESULT WINAPI Device9::SetViewport(const D3DVIEWPORT9* pViewport)
         !(v.MaxZ >= 0.0f && v.MaxZ <= 1.0f))
         return D3DERR_INVALIDCALL;
     viewport = v;
-    viewportDirty = true;
+    dirty.set(DirtyFlag::Viewport);
     return D3D_OK;
 }
 
@@ -552,7 +551,7 @@ HRESULT WINAPI Device9::SetRenderState(D3DRENDERSTATETYPE State, DWORD Value)
         return D3DERR_INVALIDCALL;
     if (renderStates[state] == Value) return D3D_OK;
     renderStates[state] = Value;
-    dirtyGroups |= StateRules::groupOf(state);
+    dirty.set(StateRules::flagsOf(state));
     return D3D_OK;
 }
 
@@ -618,8 +617,8 @@ HRESULT WINAPI Device9::SetTextureStageState(DWORD Stage, D3DTEXTURESTAGESTATETY
     case D3DTSS_COLOROP: case D3DTSS_COLORARG0: case D3DTSS_COLORARG1: case D3DTSS_COLORARG2:
     case D3DTSS_ALPHAOP: case D3DTSS_ALPHAARG0: case D3DTSS_ALPHAARG1: case D3DTSS_ALPHAARG2:
     case D3DTSS_TEXCOORDINDEX: case D3DTSS_RESULTARG: case D3DTSS_CONSTANT:
-        fixedFunctionDirty = true;
-        if (pixelShader == nullptr) programDirty = true;
+        dirty.set(DirtyFlag::FixedFunction);
+        if (pixelShader == nullptr) dirty.set(DirtyFlag::Program);
         break;
     default:
         break;
@@ -644,7 +643,7 @@ HRESULT WINAPI Device9::SetSamplerState(DWORD Sampler, D3DSAMPLERSTATETYPE Type,
         return D3DERR_INVALIDCALL;
     if (samplerStates[Sampler][type] == Value) return D3D_OK;
     samplerStates[Sampler][type] = Value;
-    samplerDirty |= 1u << Sampler;
+    dirty.set(DirtyFlags::sampler(Sampler));
     return D3D_OK;
 }
 
@@ -691,7 +690,7 @@ static HRESULT getObject(Object* slot, Interface** out)
 HRESULT WINAPI Device9::SetVertexDeclaration(IDirect3DVertexDeclaration9* pDecl)
 {
     const HRESULT hr = bindObject(this, declaration, pDecl);
-    if (hr == D3D_OK) vertexArrayDirty = true;
+    if (hr == D3D_OK) dirty.set(DirtyFlag::VertexArray);
     return FAILED(hr) ? hr : D3D_OK;
 }
 
@@ -716,7 +715,7 @@ HRESULT WINAPI Device9::CreateVertexShader(const DWORD* pFunction, IDirect3DVert
 HRESULT WINAPI Device9::SetVertexShader(IDirect3DVertexShader9* pShader)
 {
     const HRESULT hr = bindObject(this, vertexShader, pShader);
-    if (hr == D3D_OK) programDirty = vertexArrayDirty = true;
+    if (hr == D3D_OK) dirty.set(DirtyFlag::Program | DirtyFlag::VertexArray);
     return FAILED(hr) ? hr : D3D_OK;
 }
 
@@ -798,10 +797,9 @@ HRESULT WINAPI Device9::SetPixelShader(IDirect3DPixelShader9* pShader)
     const bool wasOpaque = pixelShader != nullptr && pixelShader->info().opaqueColour;
     const HRESULT hr = bindObject(this, pixelShader, pShader);
     if (hr == D3D_OK) {
-        programDirty = true;
+        dirty.set(DirtyFlag::Program);
         // Whether blending can change a pixel may change with the shader.
-        if (wasOpaque != (pixelShader != nullptr && pixelShader->info().opaqueColour))
-            dirtyGroups |= StateRules::BlendGroup;
+        if (wasOpaque != (pixelShader != nullptr && pixelShader->info().opaqueColour)) dirty.set(DirtyFlag::BlendState);
     }
     return FAILED(hr) ? hr : D3D_OK;
 }
@@ -867,13 +865,13 @@ HRESULT WINAPI Device9::DrawPrimitive(D3DPRIMITIVETYPE PrimitiveType, UINT Start
 
 bool Device9::applyProgram()
 {
-    if (programDirty) {
-        if (pixelShader == nullptr && (fixedFunctionDirty || fixedFunctionId == 0)) {
+    if (dirty.any(DirtyFlag::Program)) {
+        if (pixelShader == nullptr && (dirty.any(DirtyFlag::FixedFunction) || fixedFunctionId == 0)) {
             fixedFunctionId = cache.fixedFunctionId(FixedFunctionKey::fromStates(stageStates));
-            fixedFunctionDirty = false;
+            dirty.clear(DirtyFlag::FixedFunction);
         }
         program = cache.program(*vertexShader, pixelShader, pixelShader ? 0 : fixedFunctionId);
-        programDirty = false;
+        dirty.clear(DirtyFlag::Program);
     }
     if (program == nullptr || program->name == 0) return false;
     glState.useProgram(program->name);
@@ -883,9 +881,9 @@ bool Device9::applyProgram()
 bool Device9::applyVertexInput(UINT firstVertex, UINT vertexCount, const VertexBuffer9::SharedVertices*& shared)
 {
     shared = nullptr;
-    if (vertexArrayDirty) {
+    if (dirty.any(DirtyFlag::VertexArray)) {
         vertexArray = cache.vertexArray(*declaration, *vertexShader);
-        vertexArrayDirty = false;
+        dirty.clear(DirtyFlag::VertexArray);
     }
     if (vertexArray == nullptr) return false;
     // Check every stream before touching GL: a draw reading past a buffer's
@@ -934,107 +932,120 @@ bool Device9::applyVertexInput(UINT firstVertex, UINT vertexCount, const VertexB
 
 void Device9::applyRenderStates()
 {
-    const uint8_t groups = dirtyGroups & ~StateRules::InternalGroup;
-    if (groups == 0) return;
-    const DWORD* rs = renderStates;
+    if (!dirty.any(DirtyFlags::renderStates())) return;
+    if (dirty.any(DirtyFlag::DepthState)) applyDepthState();
+    if (dirty.any(DirtyFlag::BlendState)) applyBlendState();
+    if (dirty.any(DirtyFlag::RasterState)) applyRasterState();
+    if (dirty.any(DirtyFlag::ColorMask)) glState.colorMask(renderStates[D3DRS_COLORWRITEENABLE]);
+    if (dirty.any(DirtyFlag::StencilState)) applyStencilState();
+    dirty.clear(DirtyFlags::renderStates());
+}
 
-    if (groups & StateRules::DepthGroup) {
-        const bool depthTest = hasDepth && rs[D3DRS_ZENABLE] != D3DZB_FALSE;
-        glState.enable(GlStateTracker::DepthTest, depthTest);
-        if (depthTest) {
-            glState.depthFunc(compareFunction(rs[D3DRS_ZFUNC]));
-            glState.depthMask(rs[D3DRS_ZWRITEENABLE] != FALSE);
-        }
+void Device9::applyDepthState()
+{
+    const DWORD* rs = renderStates;
+    const bool depthTest = hasDepth && rs[D3DRS_ZENABLE] != D3DZB_FALSE;
+    glState.enable(GlStateTracker::DepthTest, depthTest);
+    if (depthTest) {
+        glState.depthFunc(compareFunction(rs[D3DRS_ZFUNC]));
+        glState.depthMask(rs[D3DRS_ZWRITEENABLE] != FALSE);
     }
-    if (groups & StateRules::BlendGroup) {
-        GLenum src, dst, srcAlpha, dstAlpha;
-        blendFactors(rs[D3DRS_SRCBLEND], rs[D3DRS_DESTBLEND], src, dst);
-        GLenum equation = blendEquation(rs[D3DRS_BLENDOP]);
-        GLenum alphaEquation = equation;
-        if (rs[D3DRS_SEPARATEALPHABLENDENABLE]) {
-            blendFactors(rs[D3DRS_SRCBLENDALPHA], rs[D3DRS_DESTBLENDALPHA], srcAlpha, dstAlpha);
-            alphaEquation = blendEquation(rs[D3DRS_BLENDOPALPHA]);
-        } else {
-            srcAlpha = src;
-            dstAlpha = dst;
-        }
-        // A pixel shader whose colour is always opaque, blended so that
-        // alpha 1 keeps the source as it is (the overlay's SRCALPHA /
-        // INVSRCALPHA left on for the next draws): blending changes no
-        // pixel, and GL is spared reading the target for every one.
-        auto keepsSource = [](GLenum s, GLenum d, GLenum e) {
-            return (s == GL_ONE || s == GL_SRC_ALPHA) && (d == GL_ZERO || d == GL_ONE_MINUS_SRC_ALPHA) &&
-                   e == GL_FUNC_ADD;
-        };
-        const bool blend = rs[D3DRS_ALPHABLENDENABLE] != FALSE &&
-                           !(pixelShader != nullptr && pixelShader->info().opaqueColour &&
-                             keepsSource(src, dst, equation) && keepsSource(srcAlpha, dstAlpha, alphaEquation));
-        glState.enable(GlStateTracker::Blend, blend);
-        if (blend) {
-            glState.blendFunc(src, dst, srcAlpha, dstAlpha);
-            glState.blendEquation(equation, alphaEquation);
-            if (readsBlendFactor(src) || readsBlendFactor(dst) || readsBlendFactor(srcAlpha) || readsBlendFactor(dstAlpha))
-                glState.blendColor(rs[D3DRS_BLENDFACTOR]);
-        }
+}
+
+void Device9::applyBlendState()
+{
+    const DWORD* rs = renderStates;
+    GLenum src, dst, srcAlpha, dstAlpha;
+    blendFactors(rs[D3DRS_SRCBLEND], rs[D3DRS_DESTBLEND], src, dst);
+    GLenum equation = blendEquation(rs[D3DRS_BLENDOP]);
+    GLenum alphaEquation = equation;
+    if (rs[D3DRS_SEPARATEALPHABLENDENABLE]) {
+        blendFactors(rs[D3DRS_SRCBLENDALPHA], rs[D3DRS_DESTBLENDALPHA], srcAlpha, dstAlpha);
+        alphaEquation = blendEquation(rs[D3DRS_BLENDOPALPHA]);
+    } else {
+        srcAlpha = src;
+        dstAlpha = dst;
     }
-    if (groups & StateRules::RasterGroup) {
-        switch (rs[D3DRS_CULLMODE]) {
-        case D3DCULL_NONE:
-            glState.enable(GlStateTracker::CullFace, false);
-            break;
-        case D3DCULL_CW:
-            glState.enable(GlStateTracker::CullFace, true);
-            glState.cullFace(GL_FRONT);
-            break;
-        default:
-            glState.enable(GlStateTracker::CullFace, true);
-            glState.cullFace(GL_BACK);
-            break;
-        }
-        const DWORD fill = rs[D3DRS_FILLMODE];
-        glState.polygonMode(fill == D3DFILL_POINT ? GL_POINT : fill == D3DFILL_WIREFRAME ? GL_LINE : GL_FILL);
-        const float bias = std::bit_cast<float>(rs[D3DRS_DEPTHBIAS]);
-        const float slope = std::bit_cast<float>(rs[D3DRS_SLOPESCALEDEPTHBIAS]);
-        const bool offset = bias != 0.0f || slope != 0.0f;
-        glState.enable(GlStateTracker::OffsetFill, offset);
-        glState.enable(GlStateTracker::OffsetLine, offset);
-        glState.enable(GlStateTracker::OffsetPoint, offset);
-        // Direct3D's bias is in depth units; GL's in steps of the depth
-        // buffer, which has the window's depth format.
-        constexpr float depthSteps = static_cast<float>((1u << tvplat::windowDepthBits) - 1);
-        if (offset) glState.polygonOffset(slope, bias * depthSteps);
-        const float pointSize = std::bit_cast<float>(rs[D3DRS_POINTSIZE]);
-        glState.pointSize(pointSize >= 1.0f && pointSize <= 8192.0f ? pointSize : 1.0f);
-        // The scissor test is only used by Clear.
-        glState.enable(GlStateTracker::ScissorTest, false);
+    // A pixel shader whose colour is always opaque, blended so that alpha 1
+    // keeps the source as it is (the overlay's SRCALPHA / INVSRCALPHA left on
+    // for the next draws): blending changes no pixel, and GL is spared
+    // reading the target for every one.
+    auto keepsSource = [](GLenum s, GLenum d, GLenum e) {
+        return (s == GL_ONE || s == GL_SRC_ALPHA) && (d == GL_ZERO || d == GL_ONE_MINUS_SRC_ALPHA) &&
+               e == GL_FUNC_ADD;
+    };
+    const bool blend = rs[D3DRS_ALPHABLENDENABLE] != FALSE &&
+                       !(pixelShader != nullptr && pixelShader->info().opaqueColour &&
+                         keepsSource(src, dst, equation) && keepsSource(srcAlpha, dstAlpha, alphaEquation));
+    glState.enable(GlStateTracker::Blend, blend);
+    if (blend) {
+        glState.blendFunc(src, dst, srcAlpha, dstAlpha);
+        glState.blendEquation(equation, alphaEquation);
+        if (readsBlendFactor(src) || readsBlendFactor(dst) || readsBlendFactor(srcAlpha) || readsBlendFactor(dstAlpha))
+            glState.blendColor(rs[D3DRS_BLENDFACTOR]);
     }
-    if (groups & StateRules::ColorMaskGroup) glState.colorMask(rs[D3DRS_COLORWRITEENABLE]);
-    if (groups & StateRules::StencilGroup) {
-        const bool stencil = hasStencil && rs[D3DRS_STENCILENABLE] != FALSE;
-        glState.enable(GlStateTracker::StencilTest, stencil);
-        if (stencil) {
-            // GL's front faces are Direct3D's clockwise ones; with two-sided
-            // stencil the counter-clockwise ones use the CCW_ states.
-            const bool twoSided = rs[D3DRS_TWOSIDEDSTENCILMODE] != FALSE;
-            const GLint ref = static_cast<GLint>(rs[D3DRS_STENCILREF] & 0xFF);
-            const GLuint mask = rs[D3DRS_STENCILMASK];
-            glState.stencilFunc(GL_FRONT, compareFunction(rs[D3DRS_STENCILFUNC]), ref, mask);
-            glState.stencilOp(GL_FRONT, stencilOperation(rs[D3DRS_STENCILFAIL]), stencilOperation(rs[D3DRS_STENCILZFAIL]),
-                              stencilOperation(rs[D3DRS_STENCILPASS]));
-            glState.stencilFunc(GL_BACK, compareFunction(rs[twoSided ? D3DRS_CCW_STENCILFUNC : D3DRS_STENCILFUNC]), ref, mask);
-            glState.stencilOp(GL_BACK, stencilOperation(rs[twoSided ? D3DRS_CCW_STENCILFAIL : D3DRS_STENCILFAIL]),
-                              stencilOperation(rs[twoSided ? D3DRS_CCW_STENCILZFAIL : D3DRS_STENCILZFAIL]),
-                              stencilOperation(rs[twoSided ? D3DRS_CCW_STENCILPASS : D3DRS_STENCILPASS]));
-            glState.stencilWriteMask(GL_FRONT, rs[D3DRS_STENCILWRITEMASK]);
-            glState.stencilWriteMask(GL_BACK, rs[D3DRS_STENCILWRITEMASK]);
-        }
+}
+
+void Device9::applyRasterState()
+{
+    const DWORD* rs = renderStates;
+    switch (rs[D3DRS_CULLMODE]) {
+    case D3DCULL_NONE:
+        glState.enable(GlStateTracker::CullFace, false);
+        break;
+    case D3DCULL_CW:
+        glState.enable(GlStateTracker::CullFace, true);
+        glState.cullFace(GL_FRONT);
+        break;
+    default:
+        glState.enable(GlStateTracker::CullFace, true);
+        glState.cullFace(GL_BACK);
+        break;
     }
-    dirtyGroups &= StateRules::InternalGroup;
+    const DWORD fill = rs[D3DRS_FILLMODE];
+    glState.polygonMode(fill == D3DFILL_POINT ? GL_POINT : fill == D3DFILL_WIREFRAME ? GL_LINE : GL_FILL);
+    const float bias = std::bit_cast<float>(rs[D3DRS_DEPTHBIAS]);
+    const float slope = std::bit_cast<float>(rs[D3DRS_SLOPESCALEDEPTHBIAS]);
+    const bool offset = bias != 0.0f || slope != 0.0f;
+    glState.enable(GlStateTracker::OffsetFill, offset);
+    glState.enable(GlStateTracker::OffsetLine, offset);
+    glState.enable(GlStateTracker::OffsetPoint, offset);
+    // Direct3D's bias is in depth units; GL's in steps of the depth buffer,
+    // which has the window's depth format.
+    constexpr float depthSteps = static_cast<float>((1u << tvplat::windowDepthBits) - 1);
+    if (offset) glState.polygonOffset(slope, bias * depthSteps);
+    const float pointSize = std::bit_cast<float>(rs[D3DRS_POINTSIZE]);
+    glState.pointSize(pointSize >= 1.0f && pointSize <= 8192.0f ? pointSize : 1.0f);
+    // The scissor test is only used by Clear.
+    glState.enable(GlStateTracker::ScissorTest, false);
+}
+
+void Device9::applyStencilState()
+{
+    const DWORD* rs = renderStates;
+    const bool stencil = hasStencil && rs[D3DRS_STENCILENABLE] != FALSE;
+    glState.enable(GlStateTracker::StencilTest, stencil);
+    if (stencil) {
+        // GL's front faces are Direct3D's clockwise ones; with two-sided
+        // stencil the counter-clockwise ones use the CCW_ states.
+        const bool twoSided = rs[D3DRS_TWOSIDEDSTENCILMODE] != FALSE;
+        const GLint ref = static_cast<GLint>(rs[D3DRS_STENCILREF] & 0xFF);
+        const GLuint mask = rs[D3DRS_STENCILMASK];
+        glState.stencilFunc(GL_FRONT, compareFunction(rs[D3DRS_STENCILFUNC]), ref, mask);
+        glState.stencilOp(GL_FRONT, stencilOperation(rs[D3DRS_STENCILFAIL]), stencilOperation(rs[D3DRS_STENCILZFAIL]),
+                          stencilOperation(rs[D3DRS_STENCILPASS]));
+        glState.stencilFunc(GL_BACK, compareFunction(rs[twoSided ? D3DRS_CCW_STENCILFUNC : D3DRS_STENCILFUNC]), ref, mask);
+        glState.stencilOp(GL_BACK, stencilOperation(rs[twoSided ? D3DRS_CCW_STENCILFAIL : D3DRS_STENCILFAIL]),
+                          stencilOperation(rs[twoSided ? D3DRS_CCW_STENCILZFAIL : D3DRS_STENCILZFAIL]),
+                          stencilOperation(rs[twoSided ? D3DRS_CCW_STENCILPASS : D3DRS_STENCILPASS]));
+        glState.stencilWriteMask(GL_FRONT, rs[D3DRS_STENCILWRITEMASK]);
+        glState.stencilWriteMask(GL_BACK, rs[D3DRS_STENCILWRITEMASK]);
+    }
 }
 
 void Device9::applyViewportAndInternals()
 {
-    if (viewportDirty) {
+    if (dirty.any(DirtyFlag::Viewport)) {
         const GLint y = static_cast<GLint>(chain.height()) - static_cast<GLint>(viewport.Y + viewport.Height);
         glState.viewport(static_cast<GLint>(viewport.X), y, static_cast<GLsizei>(viewport.Width),
                          static_cast<GLsizei>(viewport.Height));
@@ -1043,10 +1054,10 @@ void Device9::applyViewportAndInternals()
         // samples pixel centres at integer window coordinates.
         pixelShift[0] = 1.0f / static_cast<float>(viewport.Width);
         pixelShift[1] = -1.0f / static_cast<float>(viewport.Height);
-        viewportDirty = false;
-        dirtyGroups |= StateRules::InternalGroup;
+        dirty.clear(DirtyFlag::Viewport);
+        dirty.set(DirtyFlag::InternalConstants);
     }
-    if (dirtyGroups & StateRules::InternalGroup) {
+    if (dirty.any(DirtyFlag::InternalConstants)) {
         const DWORD factor = renderStates[D3DRS_TEXTUREFACTOR];
         const float values[8] = {
             pixelShift[0], pixelShift[1], 0.0f, 0.0f,
@@ -1056,7 +1067,7 @@ void Device9::applyViewportAndInternals()
         GLintptr offset = 0;
         std::memcpy(ring.allocate(sizeof values, offset), values, sizeof values);
         glState.bindUniformBuffer(UniformBinding::internal, ring.buffer(), offset, sizeof values);
-        dirtyGroups &= static_cast<uint8_t>(~StateRules::InternalGroup);
+        dirty.clear(DirtyFlag::InternalConstants);
     }
 }
 
@@ -1066,7 +1077,7 @@ void Device9::applyTextures()
         const int unit = lowestBit(mask);
         const Texture9* texture = textures[unit];
         glState.bindTexture(unit, texture ? texture->glName() : 0);
-        if (samplerDirty & (1u << unit)) {
+        if (dirty.any(DirtyFlags::sampler(unit))) {
             const DWORD* s = samplerStates[unit];
             SamplerKey key = {};
             key.address[0] = static_cast<uint8_t>(s[D3DSAMP_ADDRESSU]);
@@ -1079,7 +1090,7 @@ void Device9::applyTextures()
             key.lodBias = s[D3DSAMP_MIPMAPLODBIAS];
             key.maxMipLevel = s[D3DSAMP_MAXMIPLEVEL];
             unitSamplers[unit] = cache.sampler(key);
-            samplerDirty &= ~(1u << unit);
+            dirty.clear(DirtyFlags::sampler(unit));
         }
         glState.bindSampler(unit, unitSamplers[unit]);
     }
@@ -1094,7 +1105,7 @@ void Device9::refreshRingBindings()
 {
     if (ring.segmentMoves() == ringMovesSeen) return;
     ringMovesSeen = ring.segmentMoves();
-    dirtyGroups |= StateRules::InternalGroup;
+    dirty.set(DirtyFlag::InternalConstants);
     vertexConstants.boundRegisters = 0;
     pixelConstants.boundRegisters = 0;
 }

@@ -28,6 +28,7 @@
 #pragma once
 
 #include "DeviceServices.h"
+#include "DirtyFlags.h"
 #include "GlContext.h"
 #include "GlStateTracker.h"
 #include "PipelineCache.h"
@@ -155,6 +156,10 @@ private:
     // through a buffer's shared vertices and their index list.
     bool applyVertexInput(UINT firstVertex, UINT vertexCount, const VertexBuffer9::SharedVertices*& shared);
     void applyRenderStates();
+    void applyDepthState();
+    void applyBlendState();
+    void applyRasterState();
+    void applyStencilState();
     void applyViewportAndInternals();
     void applyTextures();
     void applyConstants(ConstantFile& file, UINT neededBytes, int binding);
@@ -187,12 +192,7 @@ private:
     ConstantFile pixelConstants;
 
     // What the next draw must re-derive.
-    uint8_t dirtyGroups = 0xFF;
-    bool viewportDirty = true;
-    bool programDirty = true;
-    bool fixedFunctionDirty = true;
-    bool vertexArrayDirty = true;
-    uint32_t samplerDirty = 0xFFFF;
+    DirtyFlags dirty = DirtyFlags::all();
 
     // Derived state of the last draws.
     uint32_t fixedFunctionId = 0;

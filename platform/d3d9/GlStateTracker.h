@@ -64,8 +64,8 @@ public:
     void forgetBuffer(GLuint buffer);
     void forgetFramebuffer(GLuint framebuffer);
 
-    GLuint boundVertexArray() const { return vertexArray; }
-    GLuint boundDrawFramebuffer() const { return drawFramebuffer; }
+    GLuint boundVertexArray() const { return state.vertexArray; }
+    GLuint boundDrawFramebuffer() const { return state.drawFramebuffer; }
 
     // Counts a state call made outside the tracker (per-VAO vertex buffers).
     void countStateCall() { ++stats.glStateCalls; ++stats.glCalls; }
@@ -77,18 +77,8 @@ private:
 
     tvd3d9::DeviceStats& stats;
 
-    bool caps[CapCount] = {};
-    GLenum depthFuncValue = GL_LESS;
-    bool depthMaskValue = true;
-    GLenum cullFaceValue = GL_BACK;
-    GLenum polygonModeValue = GL_FILL;
-    float offsetFactor = 0.0f;
-    float offsetUnits = 0.0f;
-    float pointSizeValue = 1.0f;
-    GLenum blend[4] = {GL_ONE, GL_ZERO, GL_ONE, GL_ZERO};
-    GLenum blendEq[2] = {GL_FUNC_ADD, GL_FUNC_ADD};
-    uint32_t blendColorValue = 0;
-    uint32_t colorMaskValue = 0xF;
+    // What the tracker holds, each field starting at GL's default (which
+    // reset() puts the context into).
     struct StencilFace {
         GLenum func = GL_ALWAYS;
         GLint ref = 0;
@@ -97,24 +87,40 @@ private:
         GLenum depthFail = GL_KEEP;
         GLenum pass = GL_KEEP;
         GLuint writeMask = 0xFFFFFFFFu;
-    } stencil[2];
-    GLint viewportValue[4] = {0, 0, 0, 0};
-    float depthRangeValue[2] = {0.0f, 1.0f};
-    GLint scissorValue[4] = {0, 0, 0, 0};
-    uint32_t clearColorValue = 0;
-    float clearDepthValue = 1.0f;
-    GLint clearStencilValue = 0;
-
-    GLuint program = 0;
-    GLuint vertexArray = 0;
-    GLuint textures[textureUnits] = {};
-    GLuint samplers[textureUnits] = {};
+    };
     struct UniformRange {
         GLuint buffer = 0;
         GLintptr offset = 0;
         GLsizeiptr size = 0;
-    } uniforms[uniformBindings];
-    GLuint drawFramebuffer = 0;
-    GLuint readFramebuffer = 0;
-    GLint unpackRowLengthValue = 0;
+    };
+    struct State {
+        bool caps[CapCount] = {};
+        GLenum depthFunc = GL_LESS;
+        bool depthMask = true;
+        GLenum cullFace = GL_BACK;
+        GLenum polygonMode = GL_FILL;
+        float offsetFactor = 0.0f;
+        float offsetUnits = 0.0f;
+        float pointSize = 1.0f;
+        GLenum blend[4] = {GL_ONE, GL_ZERO, GL_ONE, GL_ZERO};
+        GLenum blendEquation[2] = {GL_FUNC_ADD, GL_FUNC_ADD};
+        uint32_t blendColor = 0;
+        uint32_t colorMask = 0xF;
+        StencilFace stencil[2];
+        GLint viewport[4] = {0, 0, 0, 0};
+        float depthRange[2] = {0.0f, 1.0f};
+        GLint scissor[4] = {0, 0, 0, 0};
+        uint32_t clearColor = 0;
+        float clearDepth = 1.0f;
+        GLint clearStencil = 0;
+
+        GLuint program = 0;
+        GLuint vertexArray = 0;
+        GLuint textures[textureUnits] = {};
+        GLuint samplers[textureUnits] = {};
+        UniformRange uniforms[uniformBindings];
+        GLuint drawFramebuffer = 0;
+        GLuint readFramebuffer = 0;
+        GLint unpackRowLength = 0;
+    } state;
 };

@@ -181,13 +181,13 @@ void StateRules::defaultRenderStates(DWORD (&s)[renderStateCount], bool autoDept
     s[D3DRS_BLENDOPALPHA] = D3DBLENDOP_ADD;
 }
 
-uint8_t StateRules::groupOf(DWORD state)
+DirtyFlags StateRules::flagsOf(DWORD state)
 {
     switch (state) {
     case D3DRS_ZENABLE:
     case D3DRS_ZWRITEENABLE:
     case D3DRS_ZFUNC:
-        return DepthGroup;
+        return DirtyFlag::DepthState;
     case D3DRS_ALPHABLENDENABLE:
     case D3DRS_SRCBLEND:
     case D3DRS_DESTBLEND:
@@ -197,15 +197,15 @@ uint8_t StateRules::groupOf(DWORD state)
     case D3DRS_DESTBLENDALPHA:
     case D3DRS_BLENDOPALPHA:
     case D3DRS_BLENDFACTOR:
-        return BlendGroup;
+        return DirtyFlag::BlendState;
     case D3DRS_CULLMODE:
     case D3DRS_FILLMODE:
     case D3DRS_DEPTHBIAS:
     case D3DRS_SLOPESCALEDEPTHBIAS:
     case D3DRS_POINTSIZE:
-        return RasterGroup;
+        return DirtyFlag::RasterState;
     case D3DRS_COLORWRITEENABLE:
-        return ColorMaskGroup;
+        return DirtyFlag::ColorMask;
     case D3DRS_STENCILENABLE:
     case D3DRS_STENCILFAIL:
     case D3DRS_STENCILZFAIL:
@@ -219,11 +219,11 @@ uint8_t StateRules::groupOf(DWORD state)
     case D3DRS_CCW_STENCILZFAIL:
     case D3DRS_CCW_STENCILPASS:
     case D3DRS_CCW_STENCILFUNC:
-        return StencilGroup;
+        return DirtyFlag::StencilState;
     case D3DRS_TEXTUREFACTOR:
-        return InternalGroup;
+        return DirtyFlag::InternalConstants;
     default:
-        return NoGroup;
+        return DirtyFlags();
     }
 }
 

@@ -1,7 +1,10 @@
 // The Direct3D 9 render, sampler and texture-stage states this layer knows:
 // which numbers are states, which values are acceptable, their defaults on
-// a new device, and which part of the GL pipeline each render state feeds.
+// a new device, and which part of the derived GL state each render state
+// feeds.
 #pragma once
+
+#include "DirtyFlags.h"
 
 #include <d3d9.h>
 
@@ -15,23 +18,13 @@ public:
     static constexpr DWORD stageCount = 8;          // fixed-function texture stages
     static constexpr DWORD stageStateCount = 33;    // D3DTSS_* are 1..32
 
-    // Groups of derived GL state; a render state change marks its group.
-    enum Group : uint8_t {
-        NoGroup = 0,
-        DepthGroup = 1 << 0,
-        BlendGroup = 1 << 1,
-        RasterGroup = 1 << 2,
-        ColorMaskGroup = 1 << 3,
-        StencilGroup = 1 << 4,
-        InternalGroup = 1 << 5,  // values the generated shaders read (texture factor)
-    };
-
     static bool isRenderState(DWORD state);
     // False for values the layer would have to translate and cannot (an
     // unknown blend factor, cull mode, comparison...).
     static bool isValidRenderStateValue(DWORD state, DWORD value);
     static void defaultRenderStates(DWORD (&states)[renderStateCount], bool autoDepthStencil);
-    static uint8_t groupOf(DWORD state);
+    // The derived GL state a render state feeds (none for states without effect).
+    static DirtyFlags flagsOf(DWORD state);
 
     static bool isSamplerState(DWORD type);
     static bool isValidSamplerStateValue(DWORD type, DWORD value);
