@@ -76,91 +76,125 @@ void splitSemantic(const std::string& semantic, std::string& name, uint32_t& ind
     for (size_t i = digits; i < semantic.size() && index < 1000000; ++i) index = index * 10 + (semantic[i] - '0');
 }
 
-}  // namespace
-
-std::string SpirvInterface::adjust(std::vector<uint32_t>& words, Stage stage)
-{
+// What the first pass learns of a module: its variables, and enough of its
+// types to tell a float4.
+struct ModuleInterface {
     std::unordered_map<uint32_t, Variable> variables;
-    std::vector<uint32_t> declared;  // variables in declaration order, for stable messages
+    std::vector<uint32_t> declared;                     // variables in declaration order, for stable messages
     std::unordered_map<uint32_t, uint32_t> pointee;     // pointer type -> pointed-to type
     std::unordered_map<uint32_t, bool> isFloat32;       // float types
     std::unordered_map<uint32_t, uint32_t> vectorSize;  // vector of float32 -> component count
 
-    bool wellFormed = forEachInstruction(words, [&](uint32_t op, size_t at, uint32_t count) {
-        if (op == opName && count >= 3) {
-            variables[words[at + 1]].name = literalString(words, at + 2, at + count);
-        } else if (op == opTypeFloat && count >= 3) {
-            isFloat32[words[at + 1]] = words[at + 2] == 32;
-        } else if (op == opTypeVector && count >= 4) {
-            if (isFloat32.count(words[at + 2]) && isFloat32[words[at + 2]]) vectorSize[words[at + 1]] = words[at + 3];
-        } else if (op == opTypePointer && count >= 4) {
-            pointee[words[at + 1]] = words[at + 3];
-        } else if (op == opVariable && count >= 4) {
-            Variable& v = variables[words[at + 2]];
-            declared.push_back(words[at + 2]);
-            v.pointerType = words[at + 1];
-            v.input = words[at + 3] == storageInput;
-            v.output = words[at + 3] == storageOutput;
-        } else if (op == opDecorate && count >= 3) {
-            Variable& v = variables[words[at + 1]];
-            if (words[at + 2] == decorationLocation && count == 4) v.locationAt = at;
-            if (words[at + 2] == decorationBuiltIn && count == 4 && words[at + 3] == builtInPosition)
-                v.builtInPosition = true;
-        } else if (op == opDecorateString && count >= 4 && words[at + 2] == decorationUserSemantic) {
-            variables[words[at + 1]].semantic = literalString(words, at + 3, at + count);
-        }
-    });
-    if (!wellFormed) return "the compiler produced a malformed SPIR-V module";
-
-    auto isFloat4 = [&](const Variable& v) {
+    bool isFloat4(const Variable& v) const
+    {
         auto p = pointee.find(v.pointerType);
         if (p == pointee.end()) return false;
         auto vec = vectorSize.find(p->second);
         return vec != vectorSize.end() && vec->second == 4;
-    };
-    // Turns the variable's Location decoration into a BuiltIn decoration of
-    // the same length.
-    auto makeBuiltIn = [&](const Variable& v, uint32_t builtIn) {
-        words[v.locationAt + 2] = decorationBuiltIn;
-        words[v.locationAt + 3] = builtIn;
-    };
+    }
+};
 
+// Reads the module's variables and types; false when it is malformed.
+bool gatherInterface(const std::vector<uint32_t>& words, ModuleInterface& module)
+{
+    return forEachInstruction(words, [&](uint32_t op, size_t at, uint32_t count) {
+        if (op == opName && count >= 3) {
+            module.variables[words[at + 1]].name = literalString(words, at + 2, at + count);
+        } else if (op == opTypeFloat && count >= 3) {
+            module.isFloat32[words[at + 1]] = words[at + 2] == 32;
+        } else if (op == opTypeVector && count >= 4) {
+            if (module.isFloat32.count(words[at + 2]) && module.isFloat32[words[at + 2]])
+                module.vectorSize[words[at + 1]] = words[at + 3];
+        } else if (op == opTypePointer && count >= 4) {
+            module.pointee[words[at + 1]] = words[at + 3];
+        } else if (op == opVariable && count >= 4) {
+            Variable& v = module.variables[words[at + 2]];
+            module.declared.push_back(words[at + 2]);
+            v.pointerType = words[at + 1];
+            v.input = words[at + 3] == storageInput;
+            v.output = words[at + 3] == storageOutput;
+        } else if (op == opDecorate && count >= 3) {
+            Variable& v = module.variables[words[at + 1]];
+            if (words[at + 2] == decorationLocation && count == 4) v.locationAt = at;
+            if (words[at + 2] == decorationBuiltIn && count == 4 && words[at + 3] == builtInPosition)
+                v.builtInPosition = true;
+        } else if (op == opDecorateString && count >= 4 && words[at + 2] == decorationUserSemantic) {
+            module.variables[words[at + 1]].semantic = literalString(words, at + 3, at + count);
+        }
+    });
+}
+
+// A varying without a semantic cannot be bound to a vertex element or
+// matched with the other stage: the message for one, else "".
+std::string missingSemantic(const Variable& v)
+{
+    if (!(v.input || v.output) || v.locationAt == 0 || !v.semantic.empty()) return std::string();
+    const std::string returned = "@entryPointOutput";
+    if (v.name == returned) return "the return value has no semantic";
+    std::string name = v.name.rfind(returned + ".", 0) == 0 ? v.name.substr(returned.size() + 1) : v.name;
+    return std::string(v.input ? "input '" : "output '") + name + "' has no semantic";
+}
+
+// Turns the variable's Location decoration into a BuiltIn decoration of the
+// same length.
+void makeBuiltIn(std::vector<uint32_t>& words, const Variable& v, uint32_t builtIn)
+{
+    words[v.locationAt + 2] = decorationBuiltIn;
+    words[v.locationAt + 3] = builtIn;
+}
+
+// A vertex stage output: POSITION becomes the built-in position; `positions`
+// counts them.
+std::string adjustVertexOutput(std::vector<uint32_t>& words, const ModuleInterface& module, const Variable& v,
+                               int& positions)
+{
+    std::string name;
+    uint32_t index = 0;
+    splitSemantic(v.semantic, name, index);
+    if (v.builtInPosition) {
+        ++positions;
+    } else if (name == "POSITION" && index == 0) {
+        if (!module.isFloat4(v)) return "the POSITION output must be a float4";
+        if (v.locationAt == 0) return "the POSITION output has no location to replace";
+        makeBuiltIn(words, v, builtInPosition);
+        ++positions;
+    }
+    return std::string();
+}
+
+// A fragment stage output: COLORn to location n, DEPTH to the built-in depth.
+std::string adjustFragmentOutput(std::vector<uint32_t>& words, const Variable& v)
+{
+    if (v.locationAt == 0) return std::string();  // already a built-in (SV_Depth, ...)
+    std::string name;
+    uint32_t index = 0;
+    splitSemantic(v.semantic, name, index);
+    if (name == "COLOR" || name == "SV_TARGET") {
+        if (index > 7) return "pixel shader output " + v.semantic + " is beyond the eight render targets";
+        words[v.locationAt + 3] = index;
+    } else if ((name == "DEPTH" || name == "SV_DEPTH") && index == 0) {
+        makeBuiltIn(words, v, builtInFragDepth);
+    } else {
+        return "pixel shader output semantic '" + (v.semantic.empty() ? std::string("(none)") : v.semantic) +
+               "' is not COLORn or DEPTH";
+    }
+    return std::string();
+}
+
+}  // namespace
+
+std::string SpirvInterface::adjust(std::vector<uint32_t>& words, Stage stage)
+{
+    ModuleInterface module;
+    if (!gatherInterface(words, module)) return "the compiler produced a malformed SPIR-V module";
     int positions = 0;
-    for (uint32_t id : declared) {
-        const Variable& v = variables[id];
-        // A varying without a semantic cannot be bound to a vertex element or
-        // matched with the other stage.
-        if ((v.input || v.output) && v.locationAt != 0 && v.semantic.empty()) {
-            const std::string returned = "@entryPointOutput";
-            if (v.name == returned) return "the return value has no semantic";
-            std::string name = v.name.rfind(returned + ".", 0) == 0 ? v.name.substr(returned.size() + 1) : v.name;
-            return std::string(v.input ? "input '" : "output '") + name + "' has no semantic";
-        }
-        if (!v.output) continue;
-        std::string name;
-        uint32_t index = 0;
-        splitSemantic(v.semantic, name, index);
-        if (stage == Stage::Vertex) {
-            if (v.builtInPosition) {
-                ++positions;
-            } else if (name == "POSITION" && index == 0) {
-                if (!isFloat4(v)) return "the POSITION output must be a float4";
-                if (v.locationAt == 0) return "the POSITION output has no location to replace";
-                makeBuiltIn(v, builtInPosition);
-                ++positions;
-            }
-        } else {
-            if (v.locationAt == 0) continue;  // already a built-in (SV_Depth, ...)
-            if (name == "COLOR" || name == "SV_TARGET") {
-                if (index > 7) return "pixel shader output " + v.semantic + " is beyond the eight render targets";
-                words[v.locationAt + 3] = index;
-            } else if ((name == "DEPTH" || name == "SV_DEPTH") && index == 0) {
-                makeBuiltIn(v, builtInFragDepth);
-            } else {
-                return "pixel shader output semantic '" + (v.semantic.empty() ? std::string("(none)") : v.semantic) +
-                       "' is not COLORn or DEPTH";
-            }
-        }
+    for (uint32_t id : module.declared) {
+        const Variable& v = module.variables[id];
+        std::string error = missingSemantic(v);
+        if (error.empty() && v.output)
+            error = stage == Stage::Vertex ? adjustVertexOutput(words, module, v, positions)
+                                           : adjustFragmentOutput(words, v);
+        if (!error.empty()) return error;
     }
     if (stage == Stage::Vertex && positions != 1)
         return positions == 0 ? "the vertex shader has no POSITION output" : "the vertex shader has more than one POSITION output";

@@ -81,64 +81,55 @@ HRESULT WINAPI Direct3D9::GetAdapterDisplayMode(UINT Adapter, D3DDISPLAYMODE* pM
     return D3D_OK;
 }
 
-HRESULT WINAPI Direct3D9::CreateDevice(UINT Adapter, D3DDEVTYPE DeviceType, HWND hFocusWindow, DWORD BehaviorFlags,
-                                       D3DPRESENT_PARAMETERS* pp, IDirect3DDevice9** ppReturnedDeviceInterface)
-{
-    const tvd3d9::StartupTimer timer(tvd3d9::StartupStep::DeviceCreation);
-    if (ppReturnedDeviceInterface == nullptr) return D3DERR_INVALIDCALL;
-    *ppReturnedDeviceInterface = nullptr;
-    if (Adapter != D3DADAPTER_DEFAULT || pp == nullptr) return D3DERR_INVALIDCALL;
+namespace {
 
-    // Exactly one vertex-processing kind; a pure device needs hardware
-    // vertex processing.
-    const DWORD processing = BehaviorFlags & (D3DCREATE_SOFTWARE_VERTEXPROCESSING | D3DCREATE_HARDWARE_VERTEXPROCESSING |
-                                              D3DCREATE_MIXED_VERTEXPROCESSING);
+// Exactly one vertex-processing kind; a pure device needs hardware vertex
+// processing.
+bool validBehavior(DWORD flags)
+{
+    const DWORD processing = flags & (D3DCREATE_SOFTWARE_VERTEXPROCESSING | D3DCREATE_HARDWARE_VERTEXPROCESSING |
+                                      D3DCREATE_MIXED_VERTEXPROCESSING);
     if (processing != D3DCREATE_SOFTWARE_VERTEXPROCESSING && processing != D3DCREATE_HARDWARE_VERTEXPROCESSING &&
         processing != D3DCREATE_MIXED_VERTEXPROCESSING)
-        return D3DERR_INVALIDCALL;
-    if ((BehaviorFlags & D3DCREATE_PUREDEVICE) && processing != D3DCREATE_HARDWARE_VERTEXPROCESSING)
-        return D3DERR_INVALIDCALL;
+        return false;
+    return !(flags & D3DCREATE_PUREDEVICE) || processing == D3DCREATE_HARDWARE_VERTEXPROCESSING;
+}
 
-    if (DeviceType != D3DDEVTYPE_HAL && DeviceType != D3DDEVTYPE_REF)
-        return DeviceType == D3DDEVTYPE_NULLREF ? D3DERR_NOTAVAILABLE : D3DERR_INVALIDCALL;
-
-    // The present parameters.
-    if (pp->SwapEffect != D3DSWAPEFFECT_DISCARD && pp->SwapEffect != D3DSWAPEFFECT_FLIP &&
-        pp->SwapEffect != D3DSWAPEFFECT_COPY)
+// D3D_OK for present parameters this layer can honour, else what Direct3D 9
+// answers for them.
+HRESULT checkPresentParameters(const D3DPRESENT_PARAMETERS& pp)
+{
+    if (pp.SwapEffect != D3DSWAPEFFECT_DISCARD && pp.SwapEffect != D3DSWAPEFFECT_FLIP &&
+        pp.SwapEffect != D3DSWAPEFFECT_COPY)
         return D3DERR_INVALIDCALL;
-    if (pp->BackBufferCount > 3) return D3DERR_INVALIDCALL;
-    if (pp->SwapEffect == D3DSWAPEFFECT_COPY && pp->BackBufferCount > 1) return D3DERR_INVALIDCALL;
-    if (pp->MultiSampleType != D3DMULTISAMPLE_NONE) return D3DERR_NOTAVAILABLE;
-    if (pp->EnableAutoDepthStencil && !FormatTable::isDepthStencil(pp->AutoDepthStencilFormat))
-        return D3DERR_INVALIDCALL;
-    if (pp->Windowed) {
-        if (pp->BackBufferFormat != D3DFMT_UNKNOWN && !FormatTable::isRenderTargetColor(pp->BackBufferFormat))
+    if (pp.BackBufferCount > 3) return D3DERR_INVALIDCALL;
+    if (pp.SwapEffect == D3DSWAPEFFECT_COPY && pp.BackBufferCount > 1) return D3DERR_INVALIDCALL;
+    if (pp.MultiSampleType != D3DMULTISAMPLE_NONE) return D3DERR_NOTAVAILABLE;
+    if (pp.EnableAutoDepthStencil && !FormatTable::isDepthStencil(pp.AutoDepthStencilFormat)) return D3DERR_INVALIDCALL;
+    if (pp.Windowed) {
+        if (pp.BackBufferFormat != D3DFMT_UNKNOWN && !FormatTable::isRenderTargetColor(pp.BackBufferFormat))
             return D3DERR_NOTAVAILABLE;
     } else {
-        if (pp->BackBufferWidth == 0 || pp->BackBufferHeight == 0 || pp->BackBufferFormat == D3DFMT_UNKNOWN)
+        if (pp.BackBufferWidth == 0 || pp.BackBufferHeight == 0 || pp.BackBufferFormat == D3DFMT_UNKNOWN)
             return D3DERR_INVALIDCALL;
-        if (!FormatTable::isRenderTargetColor(pp->BackBufferFormat)) return D3DERR_NOTAVAILABLE;
+        if (!FormatTable::isRenderTargetColor(pp.BackBufferFormat)) return D3DERR_NOTAVAILABLE;
     }
-    switch (pp->PresentationInterval) {
+    switch (pp.PresentationInterval) {
     case D3DPRESENT_INTERVAL_DEFAULT:
     case D3DPRESENT_INTERVAL_ONE:
     case D3DPRESENT_INTERVAL_TWO:
     case static_cast<UINT>(D3DPRESENT_INTERVAL_IMMEDIATE):
-        break;
+        return D3D_OK;
     default:
         return D3DERR_INVALIDCALL;
     }
+}
 
-    const HWND window = pp->hDeviceWindow != nullptr ? pp->hDeviceWindow : hFocusWindow;
-    if (window == nullptr) return D3DERR_INVALIDCALL;
-    SDL_Window* sdlWindow = tvplat::sdlWindow(window);
-    if (sdlWindow == nullptr) return D3DERR_INVALIDCALL;
-
-    if (tvplat::environmentFlag("TARNVALE_D3D9_FORCE_NO_DEVICE")) return D3DERR_NOTAVAILABLE;
-    if (DeviceType == D3DDEVTYPE_HAL && (hardwareKnownMissing || tvplat::environmentFlag("TARNVALE_D3D9_FORCE_NO_HAL")))
-        return D3DERR_NOTAVAILABLE;
-
-    D3DPRESENT_PARAMETERS parameters = *pp;
+// The parameters with what the runtime chooses filled in: one back buffer,
+// X8R8G8B8, and a windowed back buffer of the window's client size.
+D3DPRESENT_PARAMETERS completedParameters(const D3DPRESENT_PARAMETERS& pp, HWND window, SDL_Window* sdlWindow)
+{
+    D3DPRESENT_PARAMETERS parameters = pp;
     if (parameters.BackBufferCount == 0) parameters.BackBufferCount = 1;
     if (parameters.BackBufferFormat == D3DFMT_UNKNOWN) parameters.BackBufferFormat = D3DFMT_X8R8G8B8;
     if (parameters.Windowed && (parameters.BackBufferWidth == 0 || parameters.BackBufferHeight == 0)) {
@@ -150,7 +141,32 @@ HRESULT WINAPI Direct3D9::CreateDevice(UINT Adapter, D3DDEVTYPE DeviceType, HWND
         if (parameters.BackBufferHeight == 0) parameters.BackBufferHeight = static_cast<UINT>(height > 0 ? height : 1);
     }
     parameters.hDeviceWindow = window;
+    return parameters;
+}
 
+}  // namespace
+
+HRESULT WINAPI Direct3D9::CreateDevice(UINT Adapter, D3DDEVTYPE DeviceType, HWND hFocusWindow, DWORD BehaviorFlags,
+                                       D3DPRESENT_PARAMETERS* pp, IDirect3DDevice9** ppReturnedDeviceInterface)
+{
+    const tvd3d9::StartupTimer timer(tvd3d9::StartupStep::DeviceCreation);
+    if (ppReturnedDeviceInterface == nullptr) return D3DERR_INVALIDCALL;
+    *ppReturnedDeviceInterface = nullptr;
+    if (Adapter != D3DADAPTER_DEFAULT || pp == nullptr || !validBehavior(BehaviorFlags)) return D3DERR_INVALIDCALL;
+    if (DeviceType != D3DDEVTYPE_HAL && DeviceType != D3DDEVTYPE_REF)
+        return DeviceType == D3DDEVTYPE_NULLREF ? D3DERR_NOTAVAILABLE : D3DERR_INVALIDCALL;
+    const HRESULT checked = checkPresentParameters(*pp);
+    if (FAILED(checked)) return checked;
+
+    const HWND window = pp->hDeviceWindow != nullptr ? pp->hDeviceWindow : hFocusWindow;
+    SDL_Window* sdlWindow = tvplat::sdlWindow(window);
+    if (sdlWindow == nullptr) return D3DERR_INVALIDCALL;
+
+    if (tvplat::environmentFlag("TARNVALE_D3D9_FORCE_NO_DEVICE")) return D3DERR_NOTAVAILABLE;
+    if (DeviceType == D3DDEVTYPE_HAL && (hardwareKnownMissing || tvplat::environmentFlag("TARNVALE_D3D9_FORCE_NO_HAL")))
+        return D3DERR_NOTAVAILABLE;
+
+    const D3DPRESENT_PARAMETERS parameters = completedParameters(*pp, window, sdlWindow);
     Device9* device = nullptr;
     const HRESULT hr = Device9::create(this, DeviceType, BehaviorFlags, window, sdlWindow, parameters, &device);
     if (FAILED(hr)) {

@@ -188,65 +188,82 @@ BOOL WINAPI AdjustWindowRect(LPRECT lpRect, DWORD dwStyle, BOOL bMenu)
     return TRUE;
 }
 
-HWND WINAPI CreateWindowExA(DWORD dwExStyle, LPCSTR lpClassName, LPCSTR lpWindowName, DWORD dwStyle, int X, int Y,
-                            int nWidth, int nHeight, HWND hWndParent, HMENU hMenu, HINSTANCE hInstance, LPVOID lpParam)
+namespace {
+
+// Where the client area of a window of this outer placement goes: the SDL
+// window is the client area, so the nominal frame comes off the outer size
+// and the client stands where the frame would leave it.
+struct ClientPlacement {
+    int x;
+    int y;
+    int width;
+    int height;
+};
+
+ClientPlacement clientPlacement(const FrameMetrics& frame, int x, int y, int width, int height)
 {
-    if (lpClassName == nullptr) {
-        SetLastError(ERROR_CANNOT_FIND_WND_CLASS);
-        return nullptr;
+    ClientPlacement client = {static_cast<int>(SDL_WINDOWPOS_UNDEFINED), static_cast<int>(SDL_WINDOWPOS_UNDEFINED),
+                              defaultClientWidth, defaultClientHeight};
+    if (width != CW_USEDEFAULT) {
+        client.width = width - frame.left - frame.right;
+        client.height = height - frame.top - frame.bottom;
     }
-    ClassRecord* windowClass = findClass(lpClassName);
-    if (windowClass == nullptr) {
-        SetLastError(ERROR_CANNOT_FIND_WND_CLASS);
-        return nullptr;
+    if (client.width < 1) client.width = 1;  // SDL refuses empty windows
+    if (client.height < 1) client.height = 1;
+    if (x != CW_USEDEFAULT) {
+        client.x = x + frame.left;
+        client.y = y + frame.top;
     }
-    if (!ensureVideo()) {
-        std::fprintf(stderr, "CreateWindowExA: cannot open a window: %s\n", tvplat::lastPlatformError());
-        return nullptr;
-    }
+    return client;
+}
 
-    // The SDL window is the client area: take the nominal frame off the outer
-    // size and put the client where the frame would leave it.
-    const FrameMetrics frame = frameFor(dwStyle, hMenu != nullptr);
-    int clientWidth = defaultClientWidth;
-    int clientHeight = defaultClientHeight;
-    if (nWidth != CW_USEDEFAULT) {
-        clientWidth = nWidth - frame.left - frame.right;
-        clientHeight = nHeight - frame.top - frame.bottom;
-    }
-    if (clientWidth < 1) clientWidth = 1;  // SDL refuses empty windows
-    if (clientHeight < 1) clientHeight = 1;
-    int clientX = static_cast<int>(SDL_WINDOWPOS_UNDEFINED);
-    int clientY = static_cast<int>(SDL_WINDOWPOS_UNDEFINED);
-    if (X != CW_USEDEFAULT) {
-        clientX = X + frame.left;
-        clientY = Y + frame.top;
-    }
-
+Uint32 sdlWindowFlags(DWORD style)
+{
     Uint32 flags = SDL_WINDOW_OPENGL;
-    if (!(dwStyle & WS_VISIBLE)) flags |= SDL_WINDOW_HIDDEN;
-    if (dwStyle & WS_THICKFRAME) flags |= SDL_WINDOW_RESIZABLE;
-    if (dwStyle & WS_MAXIMIZE) flags |= SDL_WINDOW_MAXIMIZED;
-    if (dwStyle & WS_MINIMIZE) flags |= SDL_WINDOW_MINIMIZED;
-    if (!(dwStyle & (WS_CAPTION | WS_THICKFRAME))) flags |= SDL_WINDOW_BORDERLESS;
+    if (!(style & WS_VISIBLE)) flags |= SDL_WINDOW_HIDDEN;
+    if (style & WS_THICKFRAME) flags |= SDL_WINDOW_RESIZABLE;
+    if (style & WS_MAXIMIZE) flags |= SDL_WINDOW_MAXIMIZED;
+    if (style & WS_MINIMIZE) flags |= SDL_WINDOW_MINIMIZED;
+    if (!(style & (WS_CAPTION | WS_THICKFRAME))) flags |= SDL_WINDOW_BORDERLESS;
+    return flags;
+}
 
+// The SDL window, with OpenGL where the display offers it for windows;
+// null (SDL's reason kept) when none can be made.
+SDL_Window* openSdlWindow(const char* title, const ClientPlacement& client, Uint32 flags)
+{
     // The Direct3D layer renders with an OpenGL 4.5 core context on this
     // window; its pixel format is fixed when the window is created.
     tvplat::setWindowGlFormat();
-
-    const char* title = lpWindowName != nullptr ? lpWindowName : "";
-    SDL_Window* sdl = SDL_CreateWindow(title, clientX, clientY, clientWidth, clientHeight, flags);
+    SDL_Window* sdl = SDL_CreateWindow(title, client.x, client.y, client.width, client.height, flags);
     if (sdl == nullptr) {
         // A display without OpenGL for windows (an X server without GLX)
         // still takes a plain window, which software rendering can show in.
         const std::string why = SDL_GetError();
-        sdl = SDL_CreateWindow(title, clientX, clientY, clientWidth, clientHeight, flags & ~SDL_WINDOW_OPENGL);
+        sdl = SDL_CreateWindow(title, client.x, client.y, client.width, client.height, flags & ~SDL_WINDOW_OPENGL);
         if (sdl != nullptr)
             std::fprintf(stderr, "CreateWindowExA: the display offers no OpenGL for windows (%s); made without it\n",
                          why.c_str());
     }
+    if (sdl == nullptr) setPlatformError(ERROR_GEN_FAILURE, SDL_GetError());
+    return sdl;
+}
+
+}  // namespace
+
+HWND WINAPI CreateWindowExA(DWORD dwExStyle, LPCSTR lpClassName, LPCSTR lpWindowName, DWORD dwStyle, int X, int Y,
+                            int nWidth, int nHeight, HWND hWndParent, HMENU hMenu, HINSTANCE hInstance, LPVOID lpParam)
+{
+    ClassRecord* windowClass = lpClassName != nullptr ? findClass(lpClassName) : nullptr;
+    if (windowClass == nullptr) {
+        SetLastError(ERROR_CANNOT_FIND_WND_CLASS);
+        return nullptr;
+    }
+    const ClientPlacement client = clientPlacement(frameFor(dwStyle, hMenu != nullptr), X, Y, nWidth, nHeight);
+    SDL_Window* sdl = ensureVideo() ? openSdlWindow(lpWindowName != nullptr ? lpWindowName : "", client,
+                                                    sdlWindowFlags(dwStyle))
+                                    : nullptr;
     if (sdl == nullptr) {
-        setPlatformError(ERROR_GEN_FAILURE, SDL_GetError());
         std::fprintf(stderr, "CreateWindowExA: cannot open a window: %s\n", tvplat::lastPlatformError());
         return nullptr;
     }
@@ -278,7 +295,7 @@ HWND WINAPI CreateWindowExA(DWORD dwExStyle, LPCSTR lpClassName, LPCSTR lpWindow
     }
     if (dwStyle & WS_VISIBLE) {
         // A visible top-level window is activated and takes the focus.
-        SendMessageA(handle, WM_SIZE, SIZE_RESTORED, MAKELPARAM(clientWidth, clientHeight));
+        SendMessageA(handle, WM_SIZE, SIZE_RESTORED, MAKELPARAM(client.width, client.height));
         setFocusWindow(handle);
     }
     return handle;

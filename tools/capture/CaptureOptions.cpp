@@ -59,6 +59,201 @@ bool splitFrame(std::string_view text, std::string_view& body, uint64_t& frame)
 
 LPARAM pointParam(int32_t x, int32_t y) { return MAKELPARAM(x & 0xFFFF, y & 0xFFFF); }
 
+
+// Where the parse stands: the options so far, and which of those that
+// conflict with --real-clock were given.
+struct Parse {
+    CaptureOptions& options;
+    bool seedGiven = false;
+    bool frameTimeGiven = false;
+};
+
+// Reads an option's value into the parse; false when the value is bad.
+typedef bool (*ValueReader)(std::string_view value, Parse& parse);
+
+bool readFrames(std::string_view value, Parse& parse)
+{
+    uint64_t& frames = parse.options.frames;
+    return parseInteger(value, frames) && frames >= 1 && frames <= maxFrames;
+}
+
+bool readSeed(std::string_view value, Parse& parse)
+{
+    parse.seedGiven = true;
+    return parseInteger(value, parse.options.seed) && parse.options.seed >= 0;
+}
+
+bool readFrameTime(std::string_view value, Parse& parse)
+{
+    std::string text(value);
+    char* end = nullptr;
+    const double seconds = std::strtod(text.c_str(), &end);
+    if (text.empty() || end != text.c_str() + text.size() || !std::isfinite(seconds) || seconds <= 0.0 ||
+        seconds > maxFrameTimeSeconds)
+        return false;
+    parse.options.frameTimeNs = std::max<int64_t>(1, std::llround(seconds * 1e9));
+    parse.frameTimeGiven = true;
+    return true;
+}
+
+bool readDrag(std::string_view value, Parse& parse)
+{
+    std::string_view body;
+    uint64_t frame = 0;
+    int32_t x0, y0, x1, y1;
+    const bool framed = splitFrame(value, body, frame);
+    const size_t colon = body.find(':');
+    if (!framed || colon == std::string_view::npos || !parsePoint(body.substr(0, colon), x0, y0) ||
+        !parsePoint(body.substr(colon + 1), x1, y1))
+        return false;
+    std::vector<ScriptedMessage>& messages = parse.options.messages;
+    messages.push_back({frame, WM_LBUTTONDOWN, MK_LBUTTON, pointParam(x0, y0)});
+    messages.push_back({frame, WM_MOUSEMOVE, MK_LBUTTON, pointParam(x1, y1)});
+    messages.push_back({frame, WM_LBUTTONUP, 0, pointParam(x1, y1)});
+    return true;
+}
+
+bool readMouseMoves(std::string_view value, Parse& parse)
+{
+    std::string_view body;
+    uint64_t frame = 0;
+    uint32_t count = 0;
+    if (!splitFrame(value, body, frame) || !parseInteger(body, count) || count < 1 || count > maxMouseMoves)
+        return false;
+    std::vector<ScriptedMessage>& messages = parse.options.messages;
+    const int32_t centreX = 512, centreY = 384;
+    messages.push_back({frame, WM_LBUTTONDOWN, MK_LBUTTON, pointParam(centreX, centreY)});
+    int32_t x = centreX, y = centreY;
+    for (uint32_t move = 0; move < count; ++move) {
+        const double angle = static_cast<double>(move) * (3.14159265358979323846 / 180.0);
+        x = centreX + static_cast<int32_t>(std::lround(100.0 * std::cos(angle)));
+        y = centreY + static_cast<int32_t>(std::lround(100.0 * std::sin(angle)));
+        messages.push_back({frame, WM_MOUSEMOVE, MK_LBUTTON, pointParam(x, y)});
+    }
+    messages.push_back({frame, WM_LBUTTONUP, 0, pointParam(x, y)});
+    return true;
+}
+
+bool readKey(std::string_view value, Parse& parse)
+{
+    std::string_view body;
+    uint64_t frame = 0;
+    uint32_t key = 0;
+    if (!splitFrame(value, body, frame) || !parseInteger(body, key) || key < 1 || key > 255) return false;
+    // lParam: repeat count 1, as for a single key press.
+    parse.options.messages.push_back({frame, WM_KEYDOWN, key, 1});
+    return true;
+}
+
+bool readOut(std::string_view value, Parse& parse)
+{
+    if (value.empty()) return false;
+    parse.options.out = std::string(value);
+    return true;
+}
+
+bool readEvery(std::string_view value, Parse& parse)
+{
+    uint64_t& every = parse.options.every;
+    return parseInteger(value, every) && every >= 1 && every <= maxFrames;
+}
+
+// The options: those without a value set a flag, the others read their
+// value (said in a usage error: what a good one looks like).
+struct OptionRule {
+    std::string_view name;
+    std::string_view alias;  // another spelling, or empty
+    bool CaptureOptions::*flag;
+    ValueReader read;
+    const char* expected;
+};
+
+const OptionRule optionRules[] = {
+    {"--help", "-h", &CaptureOptions::help, nullptr, nullptr},
+    {"--version", {}, &CaptureOptions::version, nullptr, nullptr},
+    {"--real-clock", {}, &CaptureOptions::realClock, nullptr, nullptr},
+    {"--window", {}, &CaptureOptions::window, nullptr, nullptr},
+    {"--debug", {}, &CaptureOptions::debug, nullptr, nullptr},
+    {"--frames", {}, nullptr, readFrames, "a whole number from 1 to 100000000"},
+    {"--seed", {}, nullptr, readSeed, "a whole number from 0 to 9223372036854775807"},
+    {"--frame-time", {}, nullptr, readFrameTime, "seconds, more than 0 and at most 3600"},
+    {"--drag", {}, nullptr, readDrag, "X0,Y0:X1,Y1[@FRAME] with coordinates from -32768 to 65535"},
+    {"--mouse-moves", {}, nullptr, readMouseMoves, "N[@FRAME] with N from 1 to 1000000"},
+    {"--key", {}, nullptr, readKey, "VK[@FRAME] with a virtual-key code from 1 to 255"},
+    {"--out", {}, nullptr, readOut, "a file name"},
+    {"--every", {}, nullptr, readEvery, "a whole number from 1 to 100000000"},
+};
+
+const OptionRule* findRule(std::string_view name)
+{
+    for (const OptionRule& rule : optionRules)
+        if (rule.name == name || (!rule.alias.empty() && rule.alias == name)) return &rule;
+    return nullptr;
+}
+
+// Parses argv[i] (and its value, which may be argv[i + 1]: i moves past it).
+bool parseArgument(int argc, const char* const* argv, int& i, Parse& parse, std::string& error)
+{
+    const std::string_view arg = argv[i];
+    std::string_view name = arg;
+    std::string_view value;
+    bool hasValue = false;
+    // Both "--name value" and "--name=value".
+    const size_t equals = arg.find('=');
+    if (arg.substr(0, 2) == "--" && equals != std::string_view::npos) {
+        name = arg.substr(0, equals);
+        value = arg.substr(equals + 1);
+        hasValue = true;
+    }
+    const OptionRule* rule = findRule(name);
+    if (rule == nullptr) {
+        error = "unknown option '" + std::string(arg) + "'";
+        return false;
+    }
+    if (rule->flag != nullptr) {
+        if (hasValue) {
+            error = std::string(name) + " takes no value";
+            return false;
+        }
+        parse.options.*(rule->flag) = true;
+        return true;
+    }
+    if (!hasValue) {
+        if (i + 1 >= argc) {
+            error = std::string(name) + " needs a value";
+            return false;
+        }
+        value = argv[++i];
+    }
+    if (rule->read(value, parse)) return true;
+    error = "bad value for " + std::string(name) + ": '" + std::string(value) + "' (" + rule->expected + ")";
+    return false;
+}
+
+// The checks of the options together, once all are read.
+bool checkTogether(const Parse& parse, std::string& error)
+{
+    const CaptureOptions& options = parse.options;
+    if (options.every != 0 && options.out.empty()) {
+        error = "--every needs --out";
+        return false;
+    }
+    if (options.realClock && (parse.seedGiven || parse.frameTimeGiven)) {
+        error = parse.seedGiven ? "--seed has no effect with --real-clock"
+                                : "--frame-time has no effect with --real-clock";
+        return false;
+    }
+    // The scripted clock must not run past the largest counter value.
+    if (!options.realClock) {
+        const __int128 lastFrame = static_cast<__int128>(maxRunFrames(options));
+        if (options.seed + lastFrame * options.frameTimeNs > static_cast<__int128>(INT64_MAX)) {
+            error = "--seed, --frames and --frame-time together run the clock past its largest value";
+            return false;
+        }
+    }
+    return true;
+}
+
 }  // namespace
 
 uint64_t maxRunFrames(const CaptureOptions& options)
@@ -103,161 +298,10 @@ const char* captureUsage()
 
 bool parseCaptureOptions(int argc, const char* const* argv, CaptureOptions& options, std::string& error)
 {
-    bool seedGiven = false;
-    bool frameTimeGiven = false;
-    for (int i = 1; i < argc; ++i) {
-        std::string_view arg = argv[i];
-        std::string_view name = arg;
-        std::string_view value;
-        bool hasValue = false;
-        // Both "--name value" and "--name=value".
-        const size_t equals = arg.find('=');
-        if (arg.substr(0, 2) == "--" && equals != std::string_view::npos) {
-            name = arg.substr(0, equals);
-            value = arg.substr(equals + 1);
-            hasValue = true;
-        }
-
-        auto flag = [&]() {
-            if (hasValue) {
-                error = std::string(name) + " takes no value";
-                return false;
-            }
-            return true;
-        };
-        auto needValue = [&]() {
-            if (hasValue)
-                return true;
-            if (i + 1 >= argc) {
-                error = std::string(name) + " needs a value";
-                return false;
-            }
-            value = argv[++i];
-            return true;
-        };
-        auto bad = [&](const char* what) {
-            error = "bad value for " + std::string(name) + ": '" + std::string(value) + "' (" + what + ")";
-            return false;
-        };
-
-        if (name == "--help" || name == "-h") {
-            if (!flag())
-                return false;
-            options.help = true;
-        } else if (name == "--version") {
-            if (!flag())
-                return false;
-            options.version = true;
-        } else if (name == "--real-clock") {
-            if (!flag())
-                return false;
-            options.realClock = true;
-        } else if (name == "--window") {
-            if (!flag())
-                return false;
-            options.window = true;
-        } else if (name == "--debug") {
-            if (!flag())
-                return false;
-            options.debug = true;
-        } else if (name == "--frames") {
-            if (!needValue())
-                return false;
-            if (!parseInteger(value, options.frames) || options.frames < 1 || options.frames > maxFrames)
-                return bad("a whole number from 1 to 100000000");
-        } else if (name == "--seed") {
-            if (!needValue())
-                return false;
-            if (!parseInteger(value, options.seed) || options.seed < 0)
-                return bad("a whole number from 0 to 9223372036854775807");
-            seedGiven = true;
-        } else if (name == "--frame-time") {
-            if (!needValue())
-                return false;
-            std::string text(value);
-            char* end = nullptr;
-            const double seconds = std::strtod(text.c_str(), &end);
-            if (text.empty() || end != text.c_str() + text.size() || !std::isfinite(seconds) ||
-                seconds <= 0.0 || seconds > maxFrameTimeSeconds)
-                return bad("seconds, more than 0 and at most 3600");
-            options.frameTimeNs = std::max<int64_t>(1, std::llround(seconds * 1e9));
-            frameTimeGiven = true;
-        } else if (name == "--drag") {
-            if (!needValue())
-                return false;
-            std::string_view body;
-            uint64_t frame = 0;
-            int32_t x0, y0, x1, y1;
-            const bool framed = splitFrame(value, body, frame);
-            const size_t colon = body.find(':');
-            if (!framed || colon == std::string_view::npos || !parsePoint(body.substr(0, colon), x0, y0) ||
-                !parsePoint(body.substr(colon + 1), x1, y1))
-                return bad("X0,Y0:X1,Y1[@FRAME] with coordinates from -32768 to 65535");
-            options.messages.push_back({frame, WM_LBUTTONDOWN, MK_LBUTTON, pointParam(x0, y0)});
-            options.messages.push_back({frame, WM_MOUSEMOVE, MK_LBUTTON, pointParam(x1, y1)});
-            options.messages.push_back({frame, WM_LBUTTONUP, 0, pointParam(x1, y1)});
-        } else if (name == "--mouse-moves") {
-            if (!needValue())
-                return false;
-            std::string_view body;
-            uint64_t frame = 0;
-            uint32_t count = 0;
-            if (!splitFrame(value, body, frame) || !parseInteger(body, count) || count < 1 || count > maxMouseMoves)
-                return bad("N[@FRAME] with N from 1 to 1000000");
-            const int32_t centreX = 512, centreY = 384;
-            options.messages.push_back({frame, WM_LBUTTONDOWN, MK_LBUTTON, pointParam(centreX, centreY)});
-            int32_t x = centreX, y = centreY;
-            for (uint32_t move = 0; move < count; ++move) {
-                const double angle = static_cast<double>(move) * (3.14159265358979323846 / 180.0);
-                x = centreX + static_cast<int32_t>(std::lround(100.0 * std::cos(angle)));
-                y = centreY + static_cast<int32_t>(std::lround(100.0 * std::sin(angle)));
-                options.messages.push_back({frame, WM_MOUSEMOVE, MK_LBUTTON, pointParam(x, y)});
-            }
-            options.messages.push_back({frame, WM_LBUTTONUP, 0, pointParam(x, y)});
-        } else if (name == "--key") {
-            if (!needValue())
-                return false;
-            std::string_view body;
-            uint64_t frame = 0;
-            uint32_t key = 0;
-            if (!splitFrame(value, body, frame) || !parseInteger(body, key) || key < 1 || key > 255)
-                return bad("VK[@FRAME] with a virtual-key code from 1 to 255");
-            // lParam: repeat count 1, as for a single key press.
-            options.messages.push_back({frame, WM_KEYDOWN, key, 1});
-        } else if (name == "--out") {
-            if (!needValue())
-                return false;
-            if (value.empty())
-                return bad("a file name");
-            options.out = std::string(value);
-        } else if (name == "--every") {
-            if (!needValue())
-                return false;
-            if (!parseInteger(value, options.every) || options.every < 1 || options.every > maxFrames)
-                return bad("a whole number from 1 to 100000000");
-        } else {
-            error = "unknown option '" + std::string(arg) + "'";
-            return false;
-        }
-    }
-
-    if (options.every != 0 && options.out.empty()) {
-        error = "--every needs --out";
-        return false;
-    }
-    if (options.realClock && (seedGiven || frameTimeGiven)) {
-        error = seedGiven ? "--seed has no effect with --real-clock" : "--frame-time has no effect with --real-clock";
-        return false;
-    }
+    Parse parse{options};
+    for (int i = 1; i < argc; ++i)
+        if (!parseArgument(argc, argv, i, parse, error)) return false;
     std::stable_sort(options.messages.begin(), options.messages.end(),
                      [](const ScriptedMessage& a, const ScriptedMessage& b) { return a.afterFrame < b.afterFrame; });
-    // The scripted clock must not run past the largest counter value.
-    if (!options.realClock) {
-        const __int128 lastFrame = static_cast<__int128>(maxRunFrames(options));
-        if (options.seed + lastFrame * options.frameTimeNs > static_cast<__int128>(INT64_MAX)) {
-            error = "--seed, --frames and --frame-time together run the clock past its largest value";
-            return false;
-        }
-    }
-    return true;
+    return checkTogether(parse, error);
 }
