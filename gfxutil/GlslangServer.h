@@ -9,34 +9,16 @@
 // serves the whole run; after a crash the next compile starts a new one.
 // It reads no files: every #include comes back to the caller's includer in
 // this process. When no process can be started, glslang runs here.
+//
+// This file is the server's life: starting it, serving, replacing one that
+// ended; GlslangRun is what it runs, GlslangWire what it says.
 #pragma once
+
+#include "GlslangRun.h"
 
 #include <glslang/Public/ShaderLang.h>
 
-#include <cstddef>
-#include <cstdint>
 #include <string>
-#include <vector>
-
-// One compile: the source and what glslang needs to know about it.
-struct GlslangJob {
-    EShLanguage stage = EShLangVertex;
-    std::string sourceName;  // for messages, and the including file of top-level #includes
-    std::string preamble;    // text compiled ahead of the source (macros, pragmas)
-    std::string entryPoint;
-    const char* source = nullptr;
-    size_t length = 0;
-};
-
-// What glslang made of it: how far it got, its messages, the module.
-struct GlslangOutput {
-    enum Step : uint32_t { ParseFailed, NoEntryPoint, LinkFailed, NoCode, Done };
-    uint32_t step = ParseFailed;
-    std::string parseLog;  // glslang's info logs, unformatted
-    std::string linkLog;
-    std::string codeLog;
-    std::vector<unsigned int> spirv;
-};
 
 class GlslangServer {
 public:
