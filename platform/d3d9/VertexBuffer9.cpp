@@ -26,6 +26,49 @@ uint64_t hashVertex(const uint8_t* bytes, UINT size)
     return h ^ (h >> 29);
 }
 
+// The distinct vertices of a list of `count` vertices of `stride` bytes:
+// the number of each vertex among them, and where each first occurs.
+struct DistinctVertices {
+    uint32_t count = 0;
+    std::unique_ptr<uint32_t[]> indexOf;   // original -> distinct
+    std::unique_ptr<uint32_t[]> sourceOf;  // distinct -> first original
+};
+
+// False when memory is short.
+bool findDistinct(const uint8_t* base, UINT count, UINT stride, DistinctVertices& found)
+{
+    // Open addressing over the distinct vertices found so far; the table is
+    // at least twice as large as the vertex count, so probes stay short.
+    size_t tableSize = 1;
+    while (tableSize < size_t{count} * 2) tableSize <<= 1;
+    const uint32_t empty = UINT32_MAX;
+    std::unique_ptr<uint32_t[]> table(new (std::nothrow) uint32_t[tableSize]);
+    found.indexOf.reset(new (std::nothrow) uint32_t[count]);
+    found.sourceOf.reset(new (std::nothrow) uint32_t[count]);
+    if (!table || !found.indexOf || !found.sourceOf) return false;
+    std::fill_n(table.get(), tableSize, empty);
+    uint32_t distinct = 0;
+    for (UINT i = 0; i < count; ++i) {
+        const uint8_t* vertex = base + size_t{i} * stride;
+        size_t slot = hashVertex(vertex, stride) & (tableSize - 1);
+        for (;; slot = (slot + 1) & (tableSize - 1)) {
+            const uint32_t seen = table[slot];
+            if (seen == empty) {
+                table[slot] = distinct;
+                found.sourceOf[distinct] = i;
+                found.indexOf[i] = distinct++;
+                break;
+            }
+            if (std::memcmp(base + size_t{found.sourceOf[seen]} * stride, vertex, stride) == 0) {
+                found.indexOf[i] = seen;
+                break;
+            }
+        }
+    }
+    found.count = distinct;
+    return true;
+}
+
 }  // namespace
 
 VertexBuffer9::VertexBuffer9(DeviceServices* device, UINT bytes, DWORD bufferUsage, DWORD bufferFvf, D3DPOOL bufferPool)
@@ -69,56 +112,29 @@ bool VertexBuffer9::buildShared(const uint8_t* contents, UINT offset, UINT strid
     const UINT count = (length - offset) / stride;
     if (count < 3) return false;
     const uint8_t* const base = contents + offset;
-
-    // Open addressing over the distinct vertices found so far; the table is
-    // at least twice as large as the vertex count, so probes stay short.
-    size_t tableSize = 1;
-    while (tableSize < size_t{count} * 2) tableSize <<= 1;
-    const uint32_t empty = UINT32_MAX;
-    std::unique_ptr<uint32_t[]> table(new (std::nothrow) uint32_t[tableSize]);
-    std::unique_ptr<uint32_t[]> indexOf(new (std::nothrow) uint32_t[count]);   // original -> distinct
-    std::unique_ptr<uint32_t[]> sourceOf(new (std::nothrow) uint32_t[count]);  // distinct -> first original
-    if (!table || !indexOf || !sourceOf) return false;
-    std::fill_n(table.get(), tableSize, empty);
-    uint32_t distinct = 0;
-    for (UINT i = 0; i < count; ++i) {
-        const uint8_t* vertex = base + size_t{i} * stride;
-        size_t slot = hashVertex(vertex, stride) & (tableSize - 1);
-        for (;; slot = (slot + 1) & (tableSize - 1)) {
-            const uint32_t found = table[slot];
-            if (found == empty) {
-                table[slot] = distinct;
-                sourceOf[distinct] = i;
-                indexOf[i] = distinct++;
-                break;
-            }
-            if (std::memcmp(base + size_t{sourceOf[found]} * stride, vertex, stride) == 0) {
-                indexOf[i] = found;
-                break;
-            }
-        }
-    }
-    table.reset();
+    DistinctVertices found;
+    if (!findDistinct(base, count, stride, found)) return false;
     // Worth a second buffer and an index list only when the vertex shader
     // runs at most half as often.
+    const uint32_t distinct = found.count;
     if (distinct > count / 2) return false;
 
     const size_t vertexBytes = size_t{distinct} * stride;
     std::unique_ptr<uint8_t[]> vertices(new (std::nothrow) uint8_t[vertexBytes]);
     if (!vertices) return false;
     for (uint32_t d = 0; d < distinct; ++d)
-        std::memcpy(vertices.get() + size_t{d} * stride, base + size_t{sourceOf[d]} * stride, stride);
-    sourceOf.reset();
+        std::memcpy(vertices.get() + size_t{d} * stride, base + size_t{found.sourceOf[d]} * stride, stride);
+    found.sourceOf.reset();
 
     // 16-bit indices where they reach every vertex: half the index bytes.
     const bool shortIndices = distinct <= 0x10000u;
     const UINT indexSize = shortIndices ? 2 : 4;
-    const void* indexData = indexOf.get();
+    const void* indexData = found.indexOf.get();
     std::unique_ptr<uint16_t[]> shortIndexList;
     if (shortIndices) {
         shortIndexList.reset(new (std::nothrow) uint16_t[count]);
         if (!shortIndexList) return false;
-        for (UINT i = 0; i < count; ++i) shortIndexList[i] = static_cast<uint16_t>(indexOf[i]);
+        for (UINT i = 0; i < count; ++i) shortIndexList[i] = static_cast<uint16_t>(found.indexOf[i]);
         indexData = shortIndexList.get();
     }
 

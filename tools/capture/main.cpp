@@ -267,6 +267,42 @@ std::string jsonNumber(double value)
     return text;
 }
 
+// Where start-up went: the steps the layers time, the meshes, and the first
+// frame from its first BeginScene to the end of its Present (GL programs are
+// linked during it and counted apart). What remains is the rest of building
+// the components.
+struct StartupFigures {
+    double windowMs = 0.0, deviceMs = 0.0, compileMs = 0.0, createMs = 0.0, linkMs = 0.0, decodeMs = 0.0;
+    double prefetchMs = 0.0;  // decoding done ahead on the prefetch thread, beside the steps above
+    double uploadMs = 0.0, meshMs = 0.0, firstFrameMs = 0.0, otherMs = 0.0;
+    int64_t firstFrameEnd = 0;  // CLOCK_MONOTONIC nanoseconds
+};
+
+StartupFigures startupFigures(const CaptureRun& run)
+{
+    const bool started = run.framesRun > 0;
+    auto stepMs = [](tvd3d9::StartupStep step) { return static_cast<double>(tvd3d9::startupTime(step)) / 1e6; };
+    StartupFigures f;
+    f.windowMs = started ? millisecondsBetween(run.start, run.windowCreated) : 0.0;
+    f.deviceMs = stepMs(tvd3d9::StartupStep::DeviceCreation);
+    f.compileMs = stepMs(tvd3d9::StartupStep::ShaderCompilation);
+    f.createMs = stepMs(tvd3d9::StartupStep::ShaderCreation);
+    f.linkMs = stepMs(tvd3d9::StartupStep::ProgramLinking);
+    f.decodeMs = stepMs(tvd3d9::StartupStep::ImageDecoding);
+    f.prefetchMs = stepMs(tvd3d9::StartupStep::ImagePrefetch);
+    f.uploadMs = stepMs(tvd3d9::StartupStep::TextureUpload);
+    f.meshMs = static_cast<double>(superellipsoidGenerationTime()) / 1e6;
+    const int64_t firstScene = tvd3d9::firstSceneTime();
+    f.firstFrameEnd = std::chrono::duration_cast<std::chrono::nanoseconds>(run.firstFrameEnd.time_since_epoch()).count();
+    f.firstFrameMs = started && firstScene != 0
+                         ? static_cast<double>(f.firstFrameEnd - firstScene) / 1e6 - run.firstFrameToolMs - f.linkMs
+                         : 0.0;
+    f.otherMs = started ? run.startupMs - f.windowMs - f.deviceMs - f.compileMs - f.createMs - f.linkMs - f.decodeMs -
+                              f.uploadMs - f.meshMs - f.firstFrameMs
+                        : 0.0;
+    return f;
+}
+
 void printSummary(const CaptureRun& run, const char* exitReason)
 {
     std::vector<double> sorted = run.frameMs;
@@ -275,32 +311,7 @@ void printSummary(const CaptureRun& run, const char* exitReason)
                           : sorted.size() % 2 ? sorted[sorted.size() / 2]
                                               : 0.5 * (sorted[sorted.size() / 2 - 1] + sorted[sorted.size() / 2]);
     const bool started = run.framesRun > 0;
-    const double windowMs = started ? millisecondsBetween(run.start, run.windowCreated) : 0.0;
-
-    // Where start-up went: the steps the layers time, the meshes, and the
-    // first frame from its first BeginScene to the end of its Present (GL
-    // programs are linked during it and counted apart). What remains is the
-    // rest of building the components.
-    auto stepMs = [](tvd3d9::StartupStep step) { return static_cast<double>(tvd3d9::startupTime(step)) / 1e6; };
-    const double deviceMs = stepMs(tvd3d9::StartupStep::DeviceCreation);
-    const double compileMs = stepMs(tvd3d9::StartupStep::ShaderCompilation);
-    const double createMs = stepMs(tvd3d9::StartupStep::ShaderCreation);
-    const double linkMs = stepMs(tvd3d9::StartupStep::ProgramLinking);
-    const double decodeMs = stepMs(tvd3d9::StartupStep::ImageDecoding);
-    // Decoding done ahead on the prefetch thread, beside the steps above.
-    const double prefetchMs = stepMs(tvd3d9::StartupStep::ImagePrefetch);
-    const double uploadMs = stepMs(tvd3d9::StartupStep::TextureUpload);
-    const double meshMs = static_cast<double>(superellipsoidGenerationTime()) / 1e6;
-    const int64_t firstScene = tvd3d9::firstSceneTime();
-    const int64_t firstFrameEnd =
-        std::chrono::duration_cast<std::chrono::nanoseconds>(run.firstFrameEnd.time_since_epoch()).count();
-    const double firstFrameMs =
-        started && firstScene != 0
-            ? static_cast<double>(firstFrameEnd - firstScene) / 1e6 - run.firstFrameToolMs - linkMs
-            : 0.0;
-    const double otherMs = started ? run.startupMs - windowMs - deviceMs - compileMs - createMs - linkMs - decodeMs -
-                                         uploadMs - meshMs - firstFrameMs
-                                   : 0.0;
+    const StartupFigures f = startupFigures(run);
     const uint64_t measuredFrames = run.frameMs.size();
 
     std::string json = "{\"frames\":" + std::to_string(run.framesRun);
@@ -308,16 +319,16 @@ void printSummary(const CaptureRun& run, const char* exitReason)
     json += ",\"device\":" + jsonString(run.device);
     json += ",\"fps_text\":" + jsonString(run.fpsText);
     json += ",\"startup_ms\":" + jsonNumber(run.startupMs);
-    json += ",\"startup\":{\"window_ms\":" + jsonNumber(windowMs) + ",\"device_ms\":" + jsonNumber(deviceMs) +
-            ",\"shader_compile_ms\":" + jsonNumber(compileMs) + ",\"shader_create_ms\":" + jsonNumber(createMs) +
-            ",\"image_decode_ms\":" + jsonNumber(decodeMs) + ",\"image_prefetch_ms\":" + jsonNumber(prefetchMs) +
-            ",\"texture_upload_ms\":" + jsonNumber(uploadMs) +
-            ",\"mesh_ms\":" + jsonNumber(meshMs) + ",\"program_link_ms\":" + jsonNumber(linkMs) +
-            ",\"first_frame_ms\":" + jsonNumber(firstFrameMs) + ",\"other_ms\":" + jsonNumber(otherMs) + "}";
+    json += ",\"startup\":{\"window_ms\":" + jsonNumber(f.windowMs) + ",\"device_ms\":" + jsonNumber(f.deviceMs) +
+            ",\"shader_compile_ms\":" + jsonNumber(f.compileMs) + ",\"shader_create_ms\":" + jsonNumber(f.createMs) +
+            ",\"image_decode_ms\":" + jsonNumber(f.decodeMs) + ",\"image_prefetch_ms\":" + jsonNumber(f.prefetchMs) +
+            ",\"texture_upload_ms\":" + jsonNumber(f.uploadMs) +
+            ",\"mesh_ms\":" + jsonNumber(f.meshMs) + ",\"program_link_ms\":" + jsonNumber(f.linkMs) +
+            ",\"first_frame_ms\":" + jsonNumber(f.firstFrameMs) + ",\"other_ms\":" + jsonNumber(f.otherMs) + "}";
     // The end of the first frame on CLOCK_MONOTONIC, for a caller that
     // measures start-up from the moment it started the process.
     json += ",\"first_present_clock_ns\":" +
-            std::to_string(started ? firstFrameEnd - static_cast<int64_t>(run.firstFrameToolMs * 1e6) : 0);
+            std::to_string(started ? f.firstFrameEnd - static_cast<int64_t>(run.firstFrameToolMs * 1e6) : 0);
     // Page faults of a steady frame: over the second half of the run.
     char faults[32];
     const uint64_t steadyFrames = run.framesRun > run.middleFrame && run.middleFrame > 1 ? run.framesRun - run.middleFrame : 0;
