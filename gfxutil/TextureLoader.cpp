@@ -137,8 +137,8 @@ void TextureLoader::decodeFile(const std::string& path, DecodedImage& out, tvd3d
     out.result = decodeContents(file.data(), file.size(), out.image, out.reason, step);
 }
 
-HRESULT TextureLoader::load(IDirect3DDevice9* device, const unsigned char* data, size_t size, const std::string& name,
-                            IDirect3DTexture9** ppTexture)
+HRESULT TextureLoader::loadFromMemory(IDirect3DDevice9* device, const unsigned char* data, size_t size,
+                                      const std::string& name, IDirect3DTexture9** ppTexture)
 {
     *ppTexture = nullptr;
     PngImage image;
@@ -220,5 +220,6 @@ HRESULT WINAPI D3DXCreateTextureFromFileInMemory(LPDIRECT3DDEVICE9 pDevice, LPCV
     const std::string name = "image in memory";
     if (ppTexture) *ppTexture = nullptr;
     if (!pDevice || !pSrcData || !ppTexture) return failWith(name, "null device, data or result pointer", D3DERR_INVALIDCALL);
-    return TextureLoader::load(pDevice, static_cast<const unsigned char*>(pSrcData), SrcDataSize, name, ppTexture);
+    return TextureLoader::loadFromMemory(pDevice, static_cast<const unsigned char*>(pSrcData), SrcDataSize, name,
+                                         ppTexture);
 }

@@ -31,8 +31,8 @@ public:
     // Decodes the PNG file contents and creates the texture through
     // `device`. `name` names the source in the one-line message written to
     // stderr on failure. *ppTexture is set only on success.
-    static HRESULT load(IDirect3DDevice9* device, const unsigned char* data, size_t size, const std::string& name,
-                        IDirect3DTexture9** ppTexture);
+    static HRESULT loadFromMemory(IDirect3DDevice9* device, const unsigned char* data, size_t size,
+                                  const std::string& name, IDirect3DTexture9** ppTexture);
 
     // Creates the texture for a decoded image (the failure message names
     // the image `name`). *ppTexture is set only on success.
