@@ -32,6 +32,17 @@ void setColorMask(uint32_t rgbaBits)
                 (rgbaBits & 4) ? GL_TRUE : GL_FALSE, (rgbaBits & 8) ? GL_TRUE : GL_FALSE);
 }
 
+// Holds x, y, width, height in `r`; false when it held them already.
+bool changeRect(GLint (&r)[4], GLint x, GLint y, GLsizei width, GLsizei height)
+{
+    if (r[0] == x && r[1] == y && r[2] == width && r[3] == height) return false;
+    r[0] = x;
+    r[1] = y;
+    r[2] = width;
+    r[3] = height;
+    return true;
+}
+
 void setClearColor(uint32_t argb)
 {
     glClearColor(channel(argb, 16), channel(argb, 8), channel(argb, 0), channel(argb, 24));
@@ -210,12 +221,7 @@ void GlStateTracker::stencilWriteMask(GLenum face, GLuint mask)
 
 void GlStateTracker::viewport(GLint x, GLint y, GLsizei width, GLsizei height)
 {
-    GLint (&v)[4] = state.viewport;
-    if (v[0] == x && v[1] == y && v[2] == width && v[3] == height) return;
-    v[0] = x;
-    v[1] = y;
-    v[2] = width;
-    v[3] = height;
+    if (!changeRect(state.viewport, x, y, width, height)) return;
     glViewport(x, y, width, height);
     counted();
 }
@@ -231,12 +237,7 @@ void GlStateTracker::depthRange(float nearZ, float farZ)
 
 void GlStateTracker::scissor(GLint x, GLint y, GLsizei width, GLsizei height)
 {
-    GLint (&r)[4] = state.scissor;
-    if (r[0] == x && r[1] == y && r[2] == width && r[3] == height) return;
-    r[0] = x;
-    r[1] = y;
-    r[2] = width;
-    r[3] = height;
+    if (!changeRect(state.scissor, x, y, width, height)) return;
     glScissor(x, y, width, height);
     counted();
 }

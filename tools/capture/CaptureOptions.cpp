@@ -96,6 +96,16 @@ bool readFrameTime(std::string_view value, Parse& parse)
     return true;
 }
 
+// A left-button drag queued after `frame`: the press at the first point, a
+// move to each later one, the release at the last.
+void addDrag(std::vector<ScriptedMessage>& messages, uint64_t frame, const std::vector<POINT>& points)
+{
+    messages.push_back({frame, WM_LBUTTONDOWN, MK_LBUTTON, pointParam(points.front().x, points.front().y)});
+    for (size_t i = 1; i < points.size(); ++i)
+        messages.push_back({frame, WM_MOUSEMOVE, MK_LBUTTON, pointParam(points[i].x, points[i].y)});
+    messages.push_back({frame, WM_LBUTTONUP, 0, pointParam(points.back().x, points.back().y)});
+}
+
 bool readDrag(std::string_view value, Parse& parse)
 {
     std::string_view body;
@@ -106,10 +116,7 @@ bool readDrag(std::string_view value, Parse& parse)
     if (!framed || colon == std::string_view::npos || !parsePoint(body.substr(0, colon), x0, y0) ||
         !parsePoint(body.substr(colon + 1), x1, y1))
         return false;
-    std::vector<ScriptedMessage>& messages = parse.options.messages;
-    messages.push_back({frame, WM_LBUTTONDOWN, MK_LBUTTON, pointParam(x0, y0)});
-    messages.push_back({frame, WM_MOUSEMOVE, MK_LBUTTON, pointParam(x1, y1)});
-    messages.push_back({frame, WM_LBUTTONUP, 0, pointParam(x1, y1)});
+    addDrag(parse.options.messages, frame, {{x0, y0}, {x1, y1}});
     return true;
 }
 
@@ -120,17 +127,14 @@ bool readMouseMoves(std::string_view value, Parse& parse)
     uint32_t count = 0;
     if (!splitFrame(value, body, frame) || !parseInteger(body, count) || count < 1 || count > maxMouseMoves)
         return false;
-    std::vector<ScriptedMessage>& messages = parse.options.messages;
     const int32_t centreX = 512, centreY = 384;
-    messages.push_back({frame, WM_LBUTTONDOWN, MK_LBUTTON, pointParam(centreX, centreY)});
-    int32_t x = centreX, y = centreY;
+    std::vector<POINT> points = {{centreX, centreY}};
     for (uint32_t move = 0; move < count; ++move) {
         const double angle = static_cast<double>(move) * (3.14159265358979323846 / 180.0);
-        x = centreX + static_cast<int32_t>(std::lround(100.0 * std::cos(angle)));
-        y = centreY + static_cast<int32_t>(std::lround(100.0 * std::sin(angle)));
-        messages.push_back({frame, WM_MOUSEMOVE, MK_LBUTTON, pointParam(x, y)});
+        points.push_back({centreX + static_cast<int32_t>(std::lround(100.0 * std::cos(angle))),
+                          centreY + static_cast<int32_t>(std::lround(100.0 * std::sin(angle)))});
     }
-    messages.push_back({frame, WM_LBUTTONUP, 0, pointParam(x, y)});
+    addDrag(parse.options.messages, frame, points);
     return true;
 }
 
