@@ -65,8 +65,13 @@ EGLDisplay startSoftwareDisplay(std::string& reason)
     if (device == EGL_NO_DEVICE_EXT) return EGL_NO_DISPLAY;
     const auto platformDisplay =
         reinterpret_cast<PFNEGLGETPLATFORMDISPLAYEXTPROC>(eglGetProcAddress("eglGetPlatformDisplayEXT"));
+    // An attribute list, empty as it is, makes this display Mesa's own
+    // rather than the one SDL's offscreen driver opens on the same device
+    // with none: that one may have started with the driver GALLIUM_DRIVER
+    // named, and ending ours must not end SDL's.
+    const EGLint ownDisplay[] = {EGL_NONE};
     const EGLDisplay display =
-        platformDisplay != nullptr ? platformDisplay(EGL_PLATFORM_DEVICE_EXT, device, nullptr) : EGL_NO_DISPLAY;
+        platformDisplay != nullptr ? platformDisplay(EGL_PLATFORM_DEVICE_EXT, device, ownDisplay) : EGL_NO_DISPLAY;
     if (display == EGL_NO_DISPLAY) {
         reason = eglError("the software device has no EGL display");
         return EGL_NO_DISPLAY;
