@@ -23,8 +23,10 @@
 //    when their sizes differ; rendering then goes to a framebuffer object of
 //    the back buffer's size.
 //  * The context is SDL's on the window for D3DDEVTYPE_HAL, which needs a
-//    hardware renderer, and Mesa's software rasteriser for D3DDEVTYPE_REF,
-//    whatever the display offers (see GlContext).
+//    hardware renderer, and Mesa's software rasteriser (llvmpipe) for
+//    D3DDEVTYPE_REF, whatever the display offers: the window's own context
+//    where that is llvmpipe, EGL's software device otherwise (see
+//    GlContext).
 #pragma once
 
 #include "DeviceServices.h"

@@ -1,12 +1,12 @@
 // The OpenGL context a device draws with, and the way its frames reach the
 // device window. There are two kinds, and only the device's creation knows
 // which one it has:
-//  * WindowContext (HAL): SDL's GL context on the window itself; the
-//    window's own framebuffer (0) is a render target and a frame is shown by
-//    swapping buffers.
-//  * SoftwareContext (REF): Mesa's software rasteriser on EGL, with no
-//    window surface at all; frames are drawn into framebuffer objects and
-//    copied into the window's 2-D surface.
+//  * WindowContext (HAL, and REF where the window's renderer is llvmpipe):
+//    SDL's GL context on the window itself; the window's own framebuffer (0)
+//    is a render target and a frame is shown by swapping buffers.
+//  * SoftwareContext (REF anywhere else): Mesa's software rasteriser on EGL,
+//    with no window surface at all; frames are drawn into framebuffer
+//    objects and copied into the window's 2-D surface.
 //
 // One thread may hold one current context of one window-system API at a
 // time, so making a context current first releases the one made current

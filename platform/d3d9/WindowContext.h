@@ -1,4 +1,5 @@
-// SDL's OpenGL context on the device window (the HAL device's): drawing goes
+// SDL's OpenGL context on the device window (the HAL device's, and the REF
+// device's where the window's renderer is llvmpipe): drawing goes
 // to the window's own framebuffer, or to a framebuffer object stretched onto
 // it, and a frame is shown by swapping buffers.
 #pragma once

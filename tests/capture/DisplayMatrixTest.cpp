@@ -5,17 +5,27 @@
 //
 //   display (started by the test)            | checked besides
 //   -----------------------------------------+---------------------------------------
-//   none: SDL's offscreen driver             | the reference frame itself
-//   Xvfb with GLX                            |
-//   Xvfb without GLX and without MIT-SHM     | one line on stderr says why the window
-//   (a minimal or remote server)             | has no OpenGL, and nothing else does
-//   Xvfb with GLX, GALLIUM_DRIVER=softpipe   | (a driver offering OpenGL 3.3 only)
-//   weston (x11 back end in Xvfb), Wayland   |
-//   Xvfb without GLX, the window resized,    | the frame stretched over the smaller
-//   unmapped, mapped and resized back        | window, then exactly again
+//   display (started by the test)            | REF's frames go through | checked besides
+//   -----------------------------------------+-------------------------+---------------------
+//   none: SDL's offscreen driver             | (the window's EGL)      | the reference frame
+//   none, GALLIUM_DRIVER=softpipe, or no EGL | (the software device)   | the same picture,
+//   for the window                           |                         | within rounding
+//   Xvfb with GLX                            | the window's GLX        |
+//   Xvfb without GLX and without MIT-SHM     | plain XImages           | one line on stderr
+//   (a minimal or remote server)             |                         | says why the window
+//                                            |                         | has no OpenGL, and
+//                                            |                         | nothing else does
+//   Xvfb with GLX, GALLIUM_DRIVER=softpipe   | MIT-SHM XImages         | (a driver offering
+//                                            |                         | OpenGL 3.3 only)
+//   weston (x11 back end in Xvfb), Wayland   | the window's EGL, then  |
+//   with llvmpipe, then with softpipe        | wl_shm buffers          |
+//   Xvfb without GLX, the window resized,    | MIT-SHM XImages         | the frame stretched
+//   unmapped, mapped and resized back        |                         | over the smaller
+//                                            |                         | window, then exactly
 //
 // Every path draws with the same software rasteriser and copies its 8-bit
-// pixels unchanged, so the frames must be equal. A stretched frame is
+// pixels unchanged, so a window shows exactly the frame drawn offscreen the
+// same way: on the window's own llvmpipe, or on EGL's software device. A stretched frame is
 // compared with a bilinear scaling of the reference, within 1 level (the
 // rounding of the rasteriser's filter).
 //
@@ -122,13 +132,25 @@ protected:
         std::function<bool(const RgbaImage&)> shows;
     };
 
-    void SetUp() override
+    void SetUp() override { reference = offscreenFrame({}, "offscreen.png"); }
+
+    // The frame of a run without a display, in `environment`.
+    RgbaImage offscreenFrame(const std::vector<std::string>& environment, const char* name)
     {
-        const CaptureRun offscreen = CaptureRun::run(arguments(folder / "offscreen.png", "24"), {});
-        ASSERT_TRUE(offscreen.exitedWith(0)) << offscreen.describe();
-        ASSERT_EQ(offscreen.field("device"), deviceText);
-        reference = readPng(folder / "offscreen.png");
-        ASSERT_TRUE(reference.error.empty()) << reference.error;
+        const CaptureRun offscreen = CaptureRun::run(arguments(folder / name, "24"), {{}, environment});
+        EXPECT_TRUE(offscreen.exitedWith(0)) << offscreen.describe();
+        EXPECT_EQ(offscreen.field("device"), deviceText);
+        RgbaImage frame = readPng(folder / name);
+        EXPECT_TRUE(frame.error.empty()) << frame.error;
+        return frame;
+    }
+
+    // Where the window's own OpenGL is not llvmpipe, REF draws on EGL's
+    // software device: the frame it shows is that of a run without a display
+    // whose window has no OpenGL (SDL finds no EGL library for it).
+    RgbaImage softwareDeviceFrame()
+    {
+        return offscreenFrame({"SDL_VIDEO_EGL_DRIVER=/nonexistent/libEGL.so.1"}, "software-device.png");
     }
 
     bool startX(bool glx, bool sharedMemory = true)
@@ -200,6 +222,19 @@ TEST_F(DisplayMatrix, OffscreenIsTheReference)
 {
     // SetUp ran it: REF, status 0, a frame.
     EXPECT_EQ(reference.width, 1024u);
+    // The two ways REF draws give the same picture; llvmpipe rounds a
+    // colour a level or two differently here and there when it draws
+    // straight into the window's framebuffer rather than into a framebuffer
+    // object of its own.
+    const RgbaImage softwareDevice = softwareDeviceFrame();
+    const ImageDifference difference = compareImages(softwareDevice, reference);
+    EXPECT_TRUE(difference.sameSize);
+    EXPECT_LE(difference.largest, 2);
+    EXPECT_LE(difference.differingPixels, 400u);
+    // SDL's offscreen window on softpipe (OpenGL 3.3 only), which opened
+    // the software device's display first: REF starts llvmpipe all the same.
+    const ImageDifference softpipe = compareImages(offscreenFrame({"GALLIUM_DRIVER=softpipe"}, "softpipe.png"), softwareDevice);
+    EXPECT_TRUE(softpipe.sameSize && softpipe.differingPixels == 0) << softpipe.differingPixels << " pixels differ";
 }
 
 TEST_F(DisplayMatrix, XServerWithGlx)
@@ -211,6 +246,7 @@ TEST_F(DisplayMatrix, XServerWithGlx)
 TEST_F(DisplayMatrix, XServerWithoutGlxOrSharedMemorySaysWhyOnceAndRuns)
 {
     ASSERT_TRUE(startX(false, false));
+    reference = softwareDeviceFrame();
     const CaptureRun run = runWindowed(onX());
     std::vector<std::string> lines;
     for (const std::string& line : run.errLinesWith(""))
@@ -225,6 +261,7 @@ TEST_F(DisplayMatrix, DriverWithOnlyOpenGl33)
     ASSERT_TRUE(startX(true));
     std::vector<std::string> environment = onX();
     environment.push_back("GALLIUM_DRIVER=softpipe");
+    reference = softwareDeviceFrame();
     const CaptureRun run = runWindowed(environment);
     EXPECT_TRUE(run.errLinesWith("OpenGL 4.5").empty()) << run.err;
 }
@@ -239,11 +276,16 @@ TEST_F(DisplayMatrix, WaylandCompositor)
     std::vector<std::string> environment = weston.environment();
     environment.push_back("SDL_VIDEO_WAYLAND_ALLOW_LIBDECOR=0");
     runWindowed(environment);
+    // A window whose EGL offers no OpenGL 4.5: shared-memory buffers.
+    environment.push_back("GALLIUM_DRIVER=softpipe");
+    reference = softwareDeviceFrame();
+    runWindowed(environment);
 }
 
 TEST_F(DisplayMatrix, ResizedMinimisedAndRestoredWindowKeepsPresenting)
 {
     ASSERT_TRUE(startX(false));
+    reference = softwareDeviceFrame();
     const auto window = [](std::vector<std::string> command) {
         command.insert(command.begin(), {"search", "--name", "^Tarnvale$"});
         return command;
