@@ -133,15 +133,20 @@ void GLAPIENTRY debugMessage(GLenum, GLenum type, GLuint, GLenum severity, GLsiz
     std::fprintf(stderr, "GL %s: %s\n", type == GL_DEBUG_TYPE_ERROR ? "error" : "message", message);
 }
 
+// Whether the current context's renderer is Mesa's llvmpipe.
+bool currentRendererIsLlvmpipe()
+{
+    const char* renderer = reinterpret_cast<const char*>(glGetString(GL_RENDERER));
+    return renderer != nullptr && std::strncmp(renderer, "llvmpipe", 8) == 0;
+}
+
 // The window's own context when its renderer is llvmpipe offering OpenGL
 // 4.5 core; null otherwise.
 std::unique_ptr<GlContext> windowLlvmpipe(SDL_Window* sdlWindow, bool debug)
 {
     std::string reason;
     std::unique_ptr<GlContext> context = WindowContext::create(sdlWindow, debug, reason);
-    if (context == nullptr || !GlContext::offersCore45(reason)) return nullptr;
-    const char* renderer = reinterpret_cast<const char*>(glGetString(GL_RENDERER));
-    if (renderer == nullptr || std::strncmp(renderer, "llvmpipe", 8) != 0) return nullptr;
+    if (context == nullptr || !GlContext::offersCore45(reason) || !currentRendererIsLlvmpipe()) return nullptr;
     return context;
 }
 
@@ -178,9 +183,12 @@ HRESULT Device9::create(Direct3D9* direct3d, D3DDEVTYPE type, DWORD, HWND window
         // A hardware renderer on the window, or nothing: the failures of the
         // HAL attempts are the program's to report.
         context = WindowContext::create(sdlWindow, debug, reason);
-        if (context == nullptr || !GlContext::offersCore45(reason) ||
-            isSoftwareRenderer(reinterpret_cast<const char*>(glGetString(GL_RENDERER))))
+        if (context == nullptr || !GlContext::offersCore45(reason)) return D3DERR_NOTAVAILABLE;
+        if (isSoftwareRenderer(reinterpret_cast<const char*>(glGetString(GL_RENDERER)))) {
+            if (currentRendererIsLlvmpipe())
+                direct3d->keepSoftwareWindowContext(SDL_GetWindowID(sdlWindow), std::move(context));
             return D3DERR_NOTAVAILABLE;
+        }
     } else {
         // Where the window's own OpenGL is llvmpipe offering 4.5 core (Mesa
         // without a GPU, behind GLX, Wayland's EGL or SDL's offscreen EGL),
@@ -190,7 +198,8 @@ HRESULT Device9::create(Direct3D9* direct3d, D3DDEVTYPE type, DWORD, HWND window
         // OpenGL, a hardware driver, softpipe, a version below 4.5) gets
         // llvmpipe on EGL's software device. The two draw the same picture
         // but for a level of rounding in a few pixels.
-        context = windowLlvmpipe(sdlWindow, debug);
+        context = direct3d->takeSoftwareWindowContext(SDL_GetWindowID(sdlWindow));
+        if (context == nullptr) context = windowLlvmpipe(sdlWindow, debug);
         // The last attempt says why it failed: the program's own report that
         // no device could be made does not name the cause.
         if (context == nullptr) context = SoftwareContext::create(sdlWindow, debug, reason);

@@ -58,7 +58,9 @@ class PixelShader9;
 class Device9 final : public IDirect3DDevice9, public DeviceServices {
 public:
     // Creates the GL context and the device; on failure *device stays null
-    // and nothing is left behind. A failed REF attempt says why on stderr.
+    // and nothing is left behind, but for the context of a HAL attempt that
+    // found llvmpipe on the window, which `direct3d` keeps for the REF
+    // attempt. A failed REF attempt says why on stderr.
     static HRESULT create(Direct3D9* direct3d, D3DDEVTYPE type, DWORD behaviorFlags, HWND window,
                           SDL_Window* sdlWindow, const D3DPRESENT_PARAMETERS& parameters, Device9** device);
     static bool isSoftwareRenderer(const char* renderer);

@@ -44,6 +44,21 @@ ULONG WINAPI Direct3D9::AddRef()
     return ++references;
 }
 
+Direct3D9::~Direct3D9() = default;
+
+void Direct3D9::keepSoftwareWindowContext(uint32_t windowId, std::unique_ptr<GlContext> context)
+{
+    spareContext = std::move(context);
+    spareWindowId = windowId;
+}
+
+std::unique_ptr<GlContext> Direct3D9::takeSoftwareWindowContext(uint32_t windowId)
+{
+    if (spareWindowId != windowId) return nullptr;
+    spareWindowId = 0;
+    return std::move(spareContext);
+}
+
 ULONG WINAPI Direct3D9::Release()
 {
     if (references == 0) return 0;

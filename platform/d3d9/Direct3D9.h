@@ -5,6 +5,11 @@
 
 #include <d3d9.h>
 
+#include <cstdint>
+#include <memory>
+
+class GlContext;
+
 class Direct3D9 : public IDirect3D9 {
 public:
     Direct3D9() = default;
@@ -23,9 +28,18 @@ public:
     // The desktop's mode, or 1024 x 768 X8R8G8B8 when there is no display.
     static D3DDISPLAYMODE displayMode();
 
+    // A HAL attempt that finds llvmpipe with OpenGL 4.5 core on the window
+    // leaves its context here, and the REF attempt that follows on the same
+    // window (by SDL's window id, never reused) takes it rather than making
+    // another.
+    void keepSoftwareWindowContext(uint32_t windowId, std::unique_ptr<GlContext> context);
+    std::unique_ptr<GlContext> takeSoftwareWindowContext(uint32_t windowId);
+
 private:
-    ~Direct3D9() override = default;
+    ~Direct3D9() override;
 
     ULONG references = 1;
     bool hardwareKnownMissing = false;  // a HAL attempt found no hardware renderer
+    std::unique_ptr<GlContext> spareContext;
+    uint32_t spareWindowId = 0;
 };
