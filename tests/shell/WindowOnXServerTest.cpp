@@ -85,6 +85,19 @@ protected:
 
     void moveTo(int x, int y) { user->moveTo(originX + x, originY + y); }
 
+    // Presses at (100, 100) and moves to (150, 120): a drag of (50, -20)
+    // from that anchor under way.
+    void startDrag()
+    {
+    moveTo(100, 100);
+    ASSERT_TRUE(dispatched(WM_MOUSEMOVE, 100, 100));
+    user->press();
+    ASSERT_TRUE(dispatched(WM_LBUTTONDOWN, 100, 100));
+    moveTo(150, 120);
+    ASSERT_TRUE(dispatched(WM_MOUSEMOVE, 150, 120));
+    expectDrag(50, -20, true, 100, 100);
+    }
+
     static void expectDrag(int yaw, int pitch, bool dragging, int anchorX, int anchorY)
     {
         EXPECT_EQ(dragRotation.yawDegrees, yaw);
@@ -119,13 +132,7 @@ TEST_F(WindowOnXServer, AReleaseOverAnotherWindowThatTookTheFocusLeavesTheDragOn
     const unsigned long other = user->openWindow(1100, 850, 150, 150);
     ASSERT_NE(other, 0u);
 
-    moveTo(100, 100);
-    ASSERT_TRUE(dispatched(WM_MOUSEMOVE, 100, 100));
-    user->press();
-    ASSERT_TRUE(dispatched(WM_LBUTTONDOWN, 100, 100));
-    moveTo(150, 120);
-    ASSERT_TRUE(dispatched(WM_MOUSEMOVE, 150, 120));
-    expectDrag(50, -20, true, 100, 100);
+    ASSERT_NO_FATAL_FAILURE(startDrag());
     input.poll();
     EXPECT_EQ(input.currentMouse().rgbButtons[0], 0x80) << "DirectInput does not see the button held";
 
@@ -177,13 +184,7 @@ TEST_F(WindowOnXServer, AResizeInTheMiddleOfADragKeepsTheAnglesInClientPixels)
         };
     };
 
-    moveTo(100, 100);
-    ASSERT_TRUE(dispatched(WM_MOUSEMOVE, 100, 100));
-    user->press();
-    ASSERT_TRUE(dispatched(WM_LBUTTONDOWN, 100, 100));
-    moveTo(150, 120);
-    ASSERT_TRUE(dispatched(WM_MOUSEMOVE, 150, 120));
-    expectDrag(50, -20, true, 100, 100);
+    ASSERT_NO_FATAL_FAILURE(startDrag());
 
     user->resize(xWindow, 1150, 900);
     ASSERT_TRUE(pumpUntil(clientSize(1150, 900)));
