@@ -168,19 +168,27 @@ void SoftwareContext::release()
 bool SoftwareContext::stretchTarget(GlStateTracker& tracker, int width, int height)
 {
     if (stretchFramebuffer != 0 && stretchWidth == width && stretchHeight == height) return true;
-    if (stretchFramebuffer != 0) {
-        glDeleteFramebuffers(1, &stretchFramebuffer);
-        tracker.forgetFramebuffer(stretchFramebuffer);
-        glDeleteRenderbuffers(1, &stretchColor);
-        stretchFramebuffer = stretchColor = 0;
-    }
+    dropStretchTarget(tracker);
     glCreateRenderbuffers(1, &stretchColor);
     glNamedRenderbufferStorage(stretchColor, GL_RGBA8, width, height);
     glCreateFramebuffers(1, &stretchFramebuffer);
     glNamedFramebufferRenderbuffer(stretchFramebuffer, GL_COLOR_ATTACHMENT0, GL_RENDERBUFFER, stretchColor);
     stretchWidth = width;
     stretchHeight = height;
-    return glCheckNamedFramebufferStatus(stretchFramebuffer, GL_DRAW_FRAMEBUFFER) == GL_FRAMEBUFFER_COMPLETE;
+    if (glCheckNamedFramebufferStatus(stretchFramebuffer, GL_DRAW_FRAMEBUFFER) == GL_FRAMEBUFFER_COMPLETE) return true;
+    // A size the driver refuses: tried again at the next Present, not taken
+    // for made.
+    dropStretchTarget(tracker);
+    return false;
+}
+
+void SoftwareContext::dropStretchTarget(GlStateTracker& tracker)
+{
+    if (stretchFramebuffer == 0) return;
+    glDeleteFramebuffers(1, &stretchFramebuffer);
+    tracker.forgetFramebuffer(stretchFramebuffer);
+    glDeleteRenderbuffers(1, &stretchColor);
+    stretchFramebuffer = stretchColor = 0;
 }
 
 void SoftwareContext::present(GlStateTracker& tracker, GLuint framebuffer, int width, int height)

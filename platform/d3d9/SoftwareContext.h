@@ -47,6 +47,7 @@ private:
     bool bind() override;
     void release() override;
     bool stretchTarget(GlStateTracker& tracker, int width, int height);
+    void dropStretchTarget(GlStateTracker& tracker);
 
     void* display;  // EGLDisplay, shared by every software context
     void* context;  // EGLContext
