@@ -6,6 +6,7 @@
 #include "CaptureOptions.h"
 #include "PngOutput.h"
 #include "RunControl.h"
+#include "../JsonString.h"
 
 #include "app/Application.h"
 #include "app/EarlyStart.h"
@@ -224,8 +225,9 @@ bool onFrame(Application& application, IDirect3DDevice9* device, uint64_t frame,
     if (stop)
         run.stoppedByTool = true;
     // Ctrl+C stops the run after a frame read back for --out: this one if
-    // the request came before its Present, else the next.
-    if (interruptRequested() && !stop && (options.out.empty() || run.imageFrame == frame)) {
+    // the request came before its Present, else the next; at once when an
+    // output failed, since no frame is read back after that.
+    if (interruptRequested() && !stop && (options.out.empty() || run.outputFailed || run.imageFrame == frame)) {
         run.interrupted = true;
         return false;
     }
@@ -240,24 +242,6 @@ double percentile(const std::vector<double>& sorted, double fraction)
     size_t rank = static_cast<size_t>(fraction * static_cast<double>(sorted.size()) + 0.999999);
     rank = std::clamp<size_t>(rank, 1, sorted.size());
     return sorted[rank - 1];
-}
-
-std::string jsonString(const std::string& text)
-{
-    std::string out = "\"";
-    for (unsigned char c : text) {
-        if (c == '"' || c == '\\') {
-            out += '\\';
-            out += static_cast<char>(c);
-        } else if (c < 0x20 || c == 0x7F) {
-            char escape[8];
-            std::snprintf(escape, sizeof escape, "\\u%04x", c);
-            out += escape;
-        } else {
-            out += static_cast<char>(c);
-        }
-    }
-    return out + "\"";
 }
 
 std::string jsonNumber(double value)
@@ -412,7 +396,9 @@ int main(int argc, char** argv)
     if (!options.out.empty()) {
         if (run.imageFrame == 0 || run.imageFrame != run.framesRun) {
             std::fprintf(stderr, "tarnvale-capture: no frame to write to %s (%s)\n", options.out.c_str(),
-                         run.framesRun == 0 ? "no frame was drawn" : "the last frame could not be read back");
+                         run.framesRun == 0   ? "no frame was drawn"
+                         : run.outputFailed   ? "frames are not read back after an output failed"
+                                              : "the last frame could not be read back");
             exitStatus = 1;
         } else if (!writePngRgb(options.out, run.width, run.height, run.rgb, error)) {
             std::fprintf(stderr, "tarnvale-capture: cannot write %s: %s\n", options.out.c_str(), error.c_str());

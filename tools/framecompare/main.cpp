@@ -36,11 +36,13 @@
 // percentile of the differences of the pixels that differ); exits 0 when
 // the candidate passes, 1 when it does not, 2 when the arguments or images
 // are unusable.
+#include "../JsonString.h"
 #include "../capture/PngOutput.h"
 
 #include <png.h>
 
 #include <algorithm>
+#include <cstdint>
 #include <charconv>
 #include <cstdio>
 #include <cstdlib>
@@ -318,16 +320,6 @@ void differingFigures(const Comparison& c, double& mean, int& p99)
     p99 = differing[std::max<size_t>(1, (differing.size() * 99 + 99) / 100) - 1];
 }
 
-std::string jsonString(const std::string& text)
-{
-    std::string out = "\"";
-    for (char ch : text) {
-        if (ch == '"' || ch == '\\') out += '\\';
-        out += ch;
-    }
-    return out + "\"";
-}
-
 }  // namespace
 
 int main(int argc, char** argv)
@@ -357,7 +349,7 @@ int main(int argc, char** argv)
         const Image picture = diffPicture(c, ref.width, ref.height);
         const int* r = options.crop;
         if (options.crops != nullptr &&
-            (r[0] + r[2] > static_cast<int>(ref.width) || r[1] + r[3] > static_cast<int>(ref.height))) {
+            (int64_t{r[0]} + r[2] > int64_t{ref.width} || int64_t{r[1]} + r[3] > int64_t{ref.height})) {
             std::fprintf(stderr, "tarnvale-framecompare: the crop rectangle does not lie within the frames\n");
             return 2;
         }
