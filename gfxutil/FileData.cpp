@@ -1,5 +1,7 @@
 #include "FileData.h"
 
+#include <d3dx9.h>
+
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
@@ -95,4 +97,14 @@ FileData::Status FileData::read(const std::string& path, size_t maxBytes, std::s
     length = size;
     readStamp = stampFrom(info);
     return Status::Ok;
+}
+
+HRESULT FileData::failureResult(Status status)
+{
+    switch (status) {
+    case Status::NotFound: return D3DERR_NOTFOUND;
+    case Status::TooLarge: return D3DXERR_INVALIDDATA;
+    case Status::OutOfMemory: return E_OUTOFMEMORY;
+    default: return E_FAIL;
+    }
 }

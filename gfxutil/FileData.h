@@ -2,6 +2,8 @@
 // that the D3DX functions share.
 #pragma once
 
+#include <windows.h>
+
 #include <cstddef>
 #include <memory>
 #include <string>
@@ -30,6 +32,11 @@ public:
     // On failure the contents are empty and `reason` says why in a few words
     // ("cannot open (No such file or directory)", "file is too large ...").
     Status read(const std::string& path, size_t maxBytes, std::string& reason);
+
+    // What a D3DX call that reads a file returns when the read failed:
+    // D3DERR_NOTFOUND for a missing file, D3DXERR_INVALIDDATA for one too
+    // large, E_OUTOFMEMORY, else E_FAIL.
+    static HRESULT failureResult(Status status);
 
     const unsigned char* data() const { return bytes.get(); }
     size_t size() const { return length; }

@@ -369,11 +369,8 @@ HRESULT WINAPI D3DXCompileShaderFromFileA(LPCSTR pSrcFile, const D3DXMACRO* pDef
     std::string reason;
     FileData::Status status = file.read(path, HlslCompiler::maxSourceBytes, reason);
     if (status != FileData::Status::Ok) {
-        HRESULT hr = status == FileData::Status::NotFound    ? D3DERR_NOTFOUND
-                     : status == FileData::Status::TooLarge  ? D3DXERR_INVALIDDATA
-                     : status == FileData::Status::OutOfMemory ? E_OUTOFMEMORY
-                                                               : E_FAIL;
-        return deliver(fail(messages, path, reason, hr), code, messages, ppShader, ppErrorMsgs);
+        return deliver(fail(messages, path, reason, FileData::failureResult(status)), code, messages, ppShader,
+                       ppErrorMsgs);
     }
     // The program's own kind of call may find its compile done ahead
     // (tvd3dx::Prefetch), from the same source.

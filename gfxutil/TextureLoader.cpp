@@ -116,20 +116,9 @@ void TextureLoader::decodeFile(const std::string& path, DecodedImage& out, tvd3d
     FileData file;
     // A PNG of the largest accepted size compresses to far less than this.
     constexpr size_t maxFileBytes = 256u << 20;
-    switch (file.read(path, maxFileBytes, out.reason)) {
-    case FileData::Status::Ok:
-        break;
-    case FileData::Status::NotFound:
-        out.result = D3DERR_NOTFOUND;
-        return;
-    case FileData::Status::TooLarge:
-        out.result = D3DXERR_INVALIDDATA;
-        return;
-    case FileData::Status::OutOfMemory:
-        out.result = E_OUTOFMEMORY;
-        return;
-    default:
-        out.result = E_FAIL;
+    const FileData::Status status = file.read(path, maxFileBytes, out.reason);
+    if (status != FileData::Status::Ok) {
+        out.result = FileData::failureResult(status);
         return;
     }
     out.read = true;
