@@ -133,11 +133,9 @@ Channel::Deadline compileDeadline()
 void GlslangServer::start()
 {
     std::lock_guard<std::mutex> lock(serverMutex);
-    if (server.pid >= 0 && server.owner == ::getpid()) return;
-    if (server.pid >= 0) {  // a copy of this process: the connection is its parent's
-        ::close(server.fd);
-        server = {};
-    }
+    // A server of a parent process, or one that ended, is replaced.
+    forgetUnusableServer();
+    if (server.pid >= 0) return;
     initialiseGlslang();
     // Nothing is lost if this fails: the first compile starts a server then.
     if (startServer()) Channel(server.fd).put(WarmUpMessage);

@@ -57,7 +57,10 @@ public:
             wanted = index + 1;
             changed.notify_all();
         }
-        changed.wait(lock, [&] { return items[index].done; });
+        // A prefetcher stopped meanwhile leaves the item undone: the caller
+        // does the work itself.
+        changed.wait(lock, [&] { return items[index].done || stopping; });
+        if (!items[index].done) return false;
         items[index].taken = true;
         --waiting;
         changed.notify_all();
