@@ -199,6 +199,8 @@ HRESULT Device9::create(Direct3D9* direct3d, D3DDEVTYPE type, DWORD, HWND window
         // llvmpipe on EGL's software device. The two draw the same picture
         // but for a level of rounding in a few pixels.
         context = direct3d->takeSoftwareWindowContext(SDL_GetWindowID(sdlWindow));
+        // Another device may have made its context current meanwhile.
+        if (context != nullptr && !context->makeCurrent()) context.reset();
         if (context == nullptr) context = windowLlvmpipe(sdlWindow, debug);
         // The last attempt says why it failed: the program's own report that
         // no device could be made does not name the cause.
