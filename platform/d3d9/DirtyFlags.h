@@ -40,8 +40,6 @@ public:
     }
 
     constexpr DirtyFlags operator|(DirtyFlags other) const { return DirtyFlags(bits | other.bits); }
-    constexpr DirtyFlags operator&(DirtyFlags other) const { return DirtyFlags(bits & other.bits); }
-    constexpr bool any() const { return bits != 0; }
     constexpr bool any(DirtyFlags flags) const { return (bits & flags.bits) != 0; }
     void set(DirtyFlags flags) { bits |= flags.bits; }
     void clear(DirtyFlags flags) { bits &= ~flags.bits; }

@@ -64,9 +64,6 @@ public:
     void forgetBuffer(GLuint buffer);
     void forgetFramebuffer(GLuint framebuffer);
 
-    GLuint boundVertexArray() const { return state.vertexArray; }
-    GLuint boundDrawFramebuffer() const { return state.drawFramebuffer; }
-
     // Counts a state call made outside the tracker (per-VAO vertex buffers).
     void countStateCall() { ++stats.glStateCalls; ++stats.glCalls; }
     // Counts any other GL call (draws, clears, uploads, read-backs).

@@ -95,7 +95,7 @@ const VertexBuffer9::SharedVertices* VertexBuffer9::shareOnFirstDraw(UINT offset
     // while the application holds a lock.
     if (sharingTried || lockCount > 0 || onlyZeros) return nullptr;
     sharingTried = true;
-    if (length < copyKeptBelow || (usage & D3DUSAGE_DYNAMIC) || !sharingEnabled()) return nullptr;
+    if (!dropsCopy() || !sharingEnabled()) return nullptr;
     if (!owner()->makeCurrent()) return nullptr;
     // The contents come back from GL once, into a copy that goes at once,
     // so the memory use stays what it was before the first draw.
