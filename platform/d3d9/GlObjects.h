@@ -19,5 +19,6 @@ bool createdWithoutGlError(Create&& create)
     return glGetError() == GL_NO_ERROR;
 }
 
-// Compiles one GL shader; 0 with the compiler's log on failure.
-GLuint compileGlShader(GLenum type, const std::string& source, std::string& log);
+// Compiles one GL shader; 0 on failure, when `what` (the caller's name for
+// the shader) goes to stderr with the compiler's log and the source.
+GLuint compileGlShader(GLenum type, const std::string& source, const char* what);

@@ -102,11 +102,8 @@ const PipelineCache::FixedFunctionFragment* PipelineCache::fixedFunctionFragment
     if (found != fixedFunctionFragments.end()) return &found->second;
     FixedFunctionFragment fragment;
     const std::string source = FixedFunctionShader::generate(fixedFunctionKeys[id - 1], vertexOutputs, fragment.samplerMask);
-    std::string log;
-    fragment.shader = compileGlShader(GL_FRAGMENT_SHADER, source, log);
-    if (fragment.shader == 0)
-        std::fprintf(stderr, "Direct3D 9 layer: the fixed-function fragment program does not compile:\n%s\n%s\n",
-                     log.c_str(), source.c_str());
+    fragment.shader =
+        compileGlShader(GL_FRAGMENT_SHADER, source, "Direct3D 9 layer: the fixed-function fragment program");
     return &fixedFunctionFragments.emplace(key, fragment).first->second;
 }
 

@@ -35,10 +35,8 @@ GLuint PixelShader9::fragmentFor(uint32_t vertexOutputs)
     const uint32_t provided = vertexOutputs & info().varyingMask;
     for (const auto& variant : variants)
         if (variant.first == provided) return variant.second;
-    std::string log;
-    const std::string source = ShaderTranslator::pixelVariant(info(), provided);
-    const GLuint shader = compileGlShader(GL_FRAGMENT_SHADER, source, log);
-    if (shader == 0) std::fprintf(stderr, "Direct3D 9 layer: a pixel shader variant does not compile:\n%s\n", log.c_str());
+    const GLuint shader = compileGlShader(GL_FRAGMENT_SHADER, ShaderTranslator::pixelVariant(info(), provided),
+                                         "Direct3D 9 layer: a pixel shader variant");
     variants.emplace_back(provided, shader);
     return shader;
 }

@@ -66,12 +66,8 @@ protected:
     // compiler's log and the source on stderr.
     static GLuint compile(const std::string& source)
     {
-        std::string log;
-        const GLuint shader = compileGlShader(vertexStage ? GL_VERTEX_SHADER : GL_FRAGMENT_SHADER, source, log);
-        if (shader == 0)
-            std::fprintf(stderr, "%s: the translated shader does not compile:\n%s\n%s\n", createCall, log.c_str(),
-                         source.c_str());
-        return shader;
+        const std::string what = std::string(createCall) + ": the translated shader";
+        return compileGlShader(vertexStage ? GL_VERTEX_SHADER : GL_FRAGMENT_SHADER, source, what.c_str());
     }
 
 private:
