@@ -381,6 +381,8 @@ void translateEvent(const SDL_Event& event)
 void reconcileButtons()
 {
     if (!buttonsInDoubt) return;
+    // SDL's state after the events the window system has for it now.
+    SDL_PumpEvents();
     const uint32_t reported = SDL_GetMouseState(nullptr, nullptr);
     if (reported == 0) {
         buttonsInDoubt = false;

@@ -280,7 +280,6 @@ void pumpEvents()
     // outer pump is still draining the same SDL queue.
     if (pumping || SDL_WasInit(SDL_INIT_EVENTS) == 0) return;
     pumping = true;
-    SDL_PumpEvents();
     detail::reconcileButtons();
     SDL_Event event;
     while (SDL_PollEvent(&event) != 0) {

@@ -74,7 +74,8 @@ void translateEvent(const SDL_Event& event);
 // Forgets the tracked mouse-button and modifier state.
 void resetInputState();
 // Makes up for the button changes SDL cannot report after a focus loss
-// (EventTranslation.cpp); called before each drain of SDL's queue.
+// (EventTranslation.cpp); called before each drain of SDL's queue, it pumps
+// SDL's events first only while the buttons are in doubt.
 void reconcileButtons();
 // The cursor's screen position at the last mouse event (MSG::pt of messages
 // that do not come from the mouse).
