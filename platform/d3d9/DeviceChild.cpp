@@ -38,11 +38,7 @@ ULONG DeviceChild::releaseChild()
 
 HRESULT DeviceChild::getDevice(IDirect3DDevice9** out) const
 {
-    if (out == nullptr) return D3DERR_INVALIDCALL;
-    IDirect3DDevice9* const d = device->comDevice();
-    d->AddRef();
-    *out = d;
-    return D3D_OK;
+    return device->handOutDevice(out);
 }
 
 void DeviceChild::dropBinding()

@@ -22,3 +22,11 @@ bool DeviceServices::makeCurrent()
     }
     return context->makeCurrent();
 }
+
+HRESULT DeviceServices::handOutDevice(IDirect3DDevice9** out) const
+{
+    if (out == nullptr) return D3DERR_INVALIDCALL;
+    com->AddRef();
+    *out = com;
+    return D3D_OK;
+}

@@ -26,6 +26,8 @@ public:
     // The device as the application sees it: a child holds references on it
     // while it has references of its own, and hands it out (GetDevice).
     IDirect3DDevice9* comDevice() const { return com; }
+    // GetDevice of every child: a new reference on the device in *out.
+    HRESULT handOutDevice(IDirect3DDevice9** out) const;
 
     // Makes the device's context current; false once its window is gone.
     bool makeCurrent();

@@ -96,11 +96,7 @@ ULONG WINAPI Surface9::Release()
 
 HRESULT WINAPI Surface9::GetDevice(IDirect3DDevice9** ppDevice)
 {
-    if (ppDevice == nullptr) return D3DERR_INVALIDCALL;
-    IDirect3DDevice9* const d = device->comDevice();
-    d->AddRef();
-    *ppDevice = d;
-    return D3D_OK;
+    return device->handOutDevice(ppDevice);
 }
 
 DWORD WINAPI Surface9::SetPriority(DWORD PriorityNew)

@@ -17,10 +17,7 @@ bool SwapChain9::create(DeviceServices& owner, GlContext* glContext, UINT width,
     backSurface = std::make_unique<Surface9>(&owner, Surface9::Kind::BackBuffer, width, height, format,
                                              D3DPOOL_DEFAULT, D3DUSAGE_RENDERTARGET);
     rowScratch.resize(size_t{width} * 4);
-    chooseTarget();
-    // Without a framebuffer object, only a window framebuffer of the right
-    // size will do.
-    return offscreen || context->windowFramebufferFits(static_cast<int>(width), static_cast<int>(height));
+    return chooseTarget();
 }
 
 void SwapChain9::destroy(bool deleteGlObjects)
@@ -63,10 +60,13 @@ bool SwapChain9::ensureFramebuffer()
     return true;
 }
 
-void SwapChain9::chooseTarget()
+bool SwapChain9::chooseTarget()
 {
     const bool fits = context->windowFramebufferFits(static_cast<int>(backWidth), static_cast<int>(backHeight));
     offscreen = !fits && ensureFramebuffer();
+    // Without a framebuffer object, only a window framebuffer of the right
+    // size will do.
+    return fits || offscreen;
 }
 
 void SwapChain9::bindTarget()

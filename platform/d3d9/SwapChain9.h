@@ -52,7 +52,9 @@ public:
     void readBack(uint8_t* destination, UINT pitch, bool opaque);
 
 private:
-    void chooseTarget();
+    // Draws into the window's framebuffer where it fits the back buffer,
+    // else into a framebuffer object; false when neither can be had.
+    bool chooseTarget();
     bool ensureFramebuffer();
 
     GlStateTracker* tracker = nullptr;
