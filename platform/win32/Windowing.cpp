@@ -60,6 +60,43 @@ void quitVideo()
     SDL_Quit();
 }
 
+// SDL's drivers that show nothing. SDL falls back to the offscreen one when
+// no display answers, so a program asked for a window would run invisibly.
+bool showsNothing(const char* driver)
+{
+    return driver != nullptr && (strcasecmp(driver, "offscreen") == 0 || strcasecmp(driver, "dummy") == 0);
+}
+
+// Whether the user named `driver` in SDL_VIDEODRIVER (one name, or several
+// separated by commas).
+bool driverAskedFor(const char* driver)
+{
+    const char* hint = SDL_GetHint(SDL_HINT_VIDEODRIVER);
+    if (hint == nullptr) return false;
+    const std::string names = hint;
+    for (size_t start = 0; start <= names.size();) {
+        size_t end = names.find(',', start);
+        if (end == std::string::npos) end = names.size();
+        if (strcasecmp(names.substr(start, end - start).c_str(), driver) == 0) return true;
+        start = end + 1;
+    }
+    return false;
+}
+
+// Why no display was found: which of the variables naming one are set.
+std::string noDisplayReason()
+{
+    std::string named;
+    for (const char* variable : {"WAYLAND_DISPLAY", "DISPLAY"}) {
+        const char* value = std::getenv(variable);
+        if (value == nullptr || value[0] == '\0') continue;
+        named += std::string(named.empty() ? "" : ", ") + variable + "=" + value;
+    }
+    return (named.empty() ? std::string("no display (neither DISPLAY nor WAYLAND_DISPLAY is set)")
+                          : "no display answers (" + named + ")") +
+           "; SDL_VIDEODRIVER=offscreen runs without one, showing nothing";
+}
+
 // Default size for CW_USEDEFAULT, as a modest fraction of a typical screen.
 constexpr int defaultClientWidth = 800;
 constexpr int defaultClientHeight = 600;
@@ -103,6 +140,14 @@ bool ensureVideo()
     setenv("SDL_VIDEO_X11_WMCLASS", TARNVALE_APP_ID, 0);
     if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
         setPlatformError(ERROR_GEN_FAILURE, SDL_GetError());
+        return false;
+    }
+    // A driver that shows nothing only when asked for by name: a window
+    // nobody can see, drawn forever, is no window.
+    const char* driver = SDL_GetCurrentVideoDriver();
+    if (showsNothing(driver) && !driverAskedFor(driver)) {
+        SDL_QuitSubSystem(SDL_INIT_VIDEO);
+        setPlatformError(ERROR_GEN_FAILURE, noDisplayReason().c_str());
         return false;
     }
     if (!atexitRegistered) {
@@ -387,15 +432,25 @@ HWND windowFromSdlId(uint32_t windowId)
 
 void setWindowGlFormat()
 {
+#ifdef __EMSCRIPTEN__
+    // A page's canvas: WebGL 2 (OpenGL ES 3.0), opaque, as the display's
+    // own X8R8G8B8 back buffer would be (alpha left in it must not let the
+    // page show through).
+    SDL_GL_SetAttribute(SDL_GL_CONTEXT_PROFILE_MASK, SDL_GL_CONTEXT_PROFILE_ES);
+    SDL_GL_SetAttribute(SDL_GL_CONTEXT_MAJOR_VERSION, 3);
+    SDL_GL_SetAttribute(SDL_GL_CONTEXT_MINOR_VERSION, 0);
+    SDL_GL_SetAttribute(SDL_GL_ALPHA_SIZE, 0);
+#else
     SDL_GL_SetAttribute(SDL_GL_CONTEXT_PROFILE_MASK, SDL_GL_CONTEXT_PROFILE_CORE);
     SDL_GL_SetAttribute(SDL_GL_CONTEXT_MAJOR_VERSION, 4);
     SDL_GL_SetAttribute(SDL_GL_CONTEXT_MINOR_VERSION, 5);
+    SDL_GL_SetAttribute(SDL_GL_ALPHA_SIZE, 8);
+#endif
     SDL_GL_SetAttribute(SDL_GL_DEPTH_SIZE, windowDepthBits);
     SDL_GL_SetAttribute(SDL_GL_STENCIL_SIZE, windowStencilBits);
     SDL_GL_SetAttribute(SDL_GL_RED_SIZE, 8);
     SDL_GL_SetAttribute(SDL_GL_GREEN_SIZE, 8);
     SDL_GL_SetAttribute(SDL_GL_BLUE_SIZE, 8);
-    SDL_GL_SetAttribute(SDL_GL_ALPHA_SIZE, 8);
     SDL_GL_SetAttribute(SDL_GL_DOUBLEBUFFER, 1);
 }
 

@@ -216,18 +216,31 @@ TEST(ProgramOnRealDevice, RunsFramesAndQuitsOnEscape)
     dragRotation = DragRotation{};
 }
 
-// A start without a window (the video driver cannot start) fails: the window
-// layer gives SDL's reason, the device set-up reports, the status is 1.
+// A start without a window fails: the window layer gives the reason, the
+// device set-up reports, the status is 1. That is so for a video driver that
+// cannot start, and for no display at all or one that does not answer, where
+// SDL would fall back to its offscreen driver and the program would run
+// unseen, for ever; that driver only when asked for by name.
 TEST(ProgramStart, FailsWithStatusOneWhenNoWindowCanOpen)
 {
     if (testsupport::isTestChild()) {
         tvplat::setMessageBoxMode(tvplat::MessageBoxMode::StderrOnly);
         std::exit(runProgram(GetModuleHandleA(NULL), ProgramHooks{}));
     }
-    const testsupport::ChildRun run = testsupport::runThisTestInChild({"SDL_VIDEODRIVER=no-such-driver"});
-    EXPECT_TRUE(run.exitedWith(1)) << run.describe();
-    EXPECT_NE(run.err.find("cannot open a window"), std::string::npos) << run.err;
-    EXPECT_NE(run.err.find("Error: "), std::string::npos) << run.err;  // the device set-up's message box
+    const struct {
+        std::vector<std::string> environment;
+        const char* reason;
+    } starts[] = {
+        {{"SDL_VIDEODRIVER=no-such-driver"}, ""},
+        {{"SDL_VIDEODRIVER", "DISPLAY", "WAYLAND_DISPLAY"}, "no display (neither DISPLAY nor WAYLAND_DISPLAY is set)"},
+        {{"SDL_VIDEODRIVER", "DISPLAY=:65000", "WAYLAND_DISPLAY"}, "no display answers (DISPLAY=:65000)"},
+    };
+    for (const auto& start : starts) {
+        const testsupport::ChildRun run = testsupport::runThisTestInChild(start.environment);
+        EXPECT_TRUE(run.exitedWith(1)) << start.environment[0] << ": " << run.describe();
+        EXPECT_NE(run.err.find(std::string("cannot open a window: ") + start.reason), std::string::npos) << run.err;
+        EXPECT_NE(run.err.find("Error: "), std::string::npos) << run.err;  // the device set-up's message box
+    }
 }
 
 }  // namespace
