@@ -2,7 +2,9 @@
 
 #include "Direct3D9.h"
 #include "FixedFunctionKey.h"
+#include "FloatBits.h"
 #include "FormatTable.h"
+#include "GlObjects.h"
 #include "PixelShader9.h"
 #include "SoftwareContext.h"
 #include "StartupProfile.h"
@@ -21,7 +23,6 @@
 #include <malloc.h>
 
 #include <algorithm>
-#include <bit>
 #include <cctype>
 #include <cstdio>
 #include <cstring>
@@ -140,13 +141,21 @@ bool currentRendererIsLlvmpipe()
     return renderer != nullptr && std::strncmp(renderer, "llvmpipe", 8) == 0;
 }
 
+// Whether `context` is llvmpipe with OpenGL 4.5 core: the reference
+// rasteriser, and a context it can draw with.
+bool isReferenceContext(const GlContext& context)
+{
+    return context.caps().api == GlCaps::Api::Gl45 && currentRendererIsLlvmpipe();
+}
+
 // The window's own context when its renderer is llvmpipe offering OpenGL
 // 4.5 core; null otherwise.
 std::unique_ptr<GlContext> windowLlvmpipe(SDL_Window* sdlWindow, bool debug)
 {
     std::string reason;
-    std::unique_ptr<GlContext> context = WindowContext::create(sdlWindow, debug, reason);
-    if (context == nullptr || !GlContext::offersCore45(reason) || !currentRendererIsLlvmpipe()) return nullptr;
+    std::unique_ptr<GlContext> context =
+        WindowContext::create(sdlWindow, debug, WindowContext::Versions::Core45, reason);
+    if (context == nullptr || !isReferenceContext(*context)) return nullptr;
     return context;
 }
 
@@ -180,12 +189,15 @@ HRESULT Device9::create(Direct3D9* direct3d, D3DDEVTYPE type, DWORD, HWND window
     std::string reason;
     std::unique_ptr<GlContext> context;
     if (type == D3DDEVTYPE_HAL) {
-        // A hardware renderer on the window, or nothing: the failures of the
-        // HAL attempts are the program's to report.
-        context = WindowContext::create(sdlWindow, debug, reason);
-        if (context == nullptr || !GlContext::offersCore45(reason)) return D3DERR_NOTAVAILABLE;
-        if (isSoftwareRenderer(reinterpret_cast<const char*>(glGetString(GL_RENDERER)))) {
-            if (currentRendererIsLlvmpipe())
+        // A hardware renderer on the window with the best of OpenGL 4.5 core,
+        // 3.3 core and ES 3.0, or nothing: the failures of the HAL attempts
+        // are the program's to report. TARNVALE_D3D9_FORCE_HAL takes any
+        // renderer (a software one included) for what a driver does.
+        context = WindowContext::create(sdlWindow, debug, WindowContext::Versions::Any, reason);
+        if (context == nullptr) return D3DERR_NOTAVAILABLE;
+        if (!tvplat::environmentFlag("TARNVALE_D3D9_FORCE_HAL") &&
+            isSoftwareRenderer(reinterpret_cast<const char*>(glGetString(GL_RENDERER)))) {
+            if (isReferenceContext(*context))
                 direct3d->keepSoftwareWindowContext(SDL_GetWindowID(sdlWindow), std::move(context));
             return D3DERR_NOTAVAILABLE;
         }
@@ -242,6 +254,7 @@ Device9::Device9(Direct3D9* owner, HWND deviceWindow, SDL_Window* sdlWindow, con
 
 HRESULT Device9::initialize(bool debug)
 {
+    const GlCaps& caps = context->caps();
     glGetIntegerv(GL_MAX_TEXTURE_SIZE, &textureSizeLimit);
     GLint vertexOutputs = 64;
     GLint fragmentInputs = 128;
@@ -250,16 +263,18 @@ HRESULT Device9::initialize(bool debug)
     // One location is kept for the position, which some drivers count.
     varyingRegistry = VaryingRegistry(std::min(vertexOutputs, fragmentInputs) / 4 - 1);
 
-    if (debug) {
+    if (debug && caps.debugOutput) {
         glEnable(GL_DEBUG_OUTPUT);
         glEnable(GL_DEBUG_OUTPUT_SYNCHRONOUS);
         glDebugMessageCallback(debugMessage, nullptr);
     }
-    glState.reset();
-    // Direct3D's clip space: depth 0..1. Windows coordinates keep GL's
-    // lower-left origin; the device flips rows where Direct3D's top-left
-    // origin shows (viewports, clear rectangles, read-back).
-    glClipControl(GL_LOWER_LEFT, GL_ZERO_TO_ONE);
+    glState.reset(caps);
+    // Direct3D's clip space: depth 0..1, with clip control where the context
+    // has it, else set in the vertex stage (ShaderTranslator). Window
+    // coordinates keep GL's lower-left origin on every context; the device
+    // flips rows where Direct3D's top-left origin shows (viewports, clear
+    // rectangles, read-back), so no winding changes.
+    if (caps.clipControl) glClipControl(GL_LOWER_LEFT, GL_ZERO_TO_ONE);
     // Front faces are the clockwise ones on screen, as Direct3D counts them.
     glFrontFace(GL_CW);
     glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
@@ -269,7 +284,7 @@ HRESULT Device9::initialize(bool debug)
     // without effect here).
     glDisable(GL_DITHER);
 
-    if (!ring.create(glState)) return D3DERR_NOTAVAILABLE;
+    if (caps.persistentConstantRing && !ring.create(glState)) return D3DERR_NOTAVAILABLE;
     if (!chain.create(*this, context.get(), presentParameters.BackBufferWidth, presentParameters.BackBufferHeight,
                       presentParameters.BackBufferFormat))
         return D3DERR_NOTAVAILABLE;
@@ -317,7 +332,10 @@ void Device9::releaseEverything()
         pixelShader = nullptr;
         p->dropBinding();
     }
-    if (current) cache.destroy();
+    if (current) {
+        cache.destroy();
+        GlObjects::deleteScratch(glState);
+    }
     ring.destroy(current);
     chain.destroy(current);
     context.reset();
@@ -763,6 +781,8 @@ HRESULT Device9::setConstants(ConstantFile& file, UINT start, const float* data,
     const size_t bytes = size_t{count} * 16;
     if (std::memcmp(file.registers[start], data, bytes) == 0) return D3D_OK;
     std::memcpy(file.registers[start], data, bytes);
+    ++file.version;
+    std::fill_n(file.changed + start, count, file.version);
     file.dirtyLow = std::min(file.dirtyLow, start);
     file.dirtyHigh = std::max(file.dirtyHigh, start + count);
     return D3D_OK;
@@ -872,15 +892,23 @@ HRESULT WINAPI Device9::DrawPrimitive(D3DPRIMITIVETYPE PrimitiveType, UINT Start
     if (uint64_t{StartVertex} + vertices > 0x7FFFFFFFu) return D3DERR_INVALIDCALL;
     if (!makeCurrent()) return D3DERR_DEVICELOST;
 
-    if (!applyProgram()) return D3DERR_INVALIDCALL;
+    if (dirty.any(DirtyFlag::VertexArray)) {
+        vertexArray = cache.vertexArray(*declaration, *vertexShader);
+        dirty.clear(DirtyFlag::VertexArray);
+    }
+    if (vertexArray == nullptr || !applyProgram()) return D3DERR_INVALIDCALL;
     const VertexBuffer9::SharedVertices* shared = nullptr;
     if (!applyVertexInput(StartVertex, static_cast<UINT>(vertices), shared)) return D3DERR_INVALIDCALL;
     applyRenderStates();
     refreshRingBindings();
     applyViewportAndInternals();
     applyTextures();
-    applyConstants(vertexConstants, program->vertexConstantBytes, UniformBinding::vertexConstants);
-    applyConstants(pixelConstants, program->pixelConstantBytes, UniformBinding::pixelConstants);
+    if (context->caps().persistentConstantRing) {
+        applyConstants(vertexConstants, program->vertexConstantBytes, UniformBinding::vertexConstants);
+        applyConstants(pixelConstants, program->pixelConstantBytes, UniformBinding::pixelConstants);
+    } else {
+        applyConstantUniforms();
+    }
 
     if (shared != nullptr) {
         // Vertex i of the original is index i of the list.
@@ -897,12 +925,15 @@ HRESULT WINAPI Device9::DrawPrimitive(D3DPRIMITIVETYPE PrimitiveType, UINT Start
 
 bool Device9::applyProgram()
 {
-    if (dirty.any(DirtyFlag::Program)) {
+    // The vertex array decides which inputs turn D3DCOLOR data round (none
+    // where the context reads it as it is).
+    const uint32_t swapped = vertexArray->swappedInputs;
+    if (dirty.any(DirtyFlag::Program) || (program != nullptr && program->swappedInputs != swapped)) {
         if (pixelShader == nullptr && (dirty.any(DirtyFlag::FixedFunction) || fixedFunctionId == 0)) {
             fixedFunctionId = cache.fixedFunctionId(FixedFunctionKey::fromStates(stageStates));
             dirty.clear(DirtyFlag::FixedFunction);
         }
-        program = cache.program(*vertexShader, pixelShader, pixelShader ? 0 : fixedFunctionId);
+        program = cache.program(*vertexShader, swapped, pixelShader, pixelShader ? 0 : fixedFunctionId);
         dirty.clear(DirtyFlag::Program);
     }
     if (program == nullptr || program->name == 0) return false;
@@ -913,11 +944,6 @@ bool Device9::applyProgram()
 bool Device9::applyVertexInput(UINT firstVertex, UINT vertexCount, const VertexBuffer9::SharedVertices*& shared)
 {
     shared = nullptr;
-    if (dirty.any(DirtyFlag::VertexArray)) {
-        vertexArray = cache.vertexArray(*declaration, *vertexShader);
-        dirty.clear(DirtyFlag::VertexArray);
-    }
-    if (vertexArray == nullptr) return false;
     // Check every stream before touching GL: a draw reading past a buffer's
     // end is refused.
     for (uint32_t mask = vertexArray->streamMask; mask != 0; mask &= mask - 1) {
@@ -945,18 +971,16 @@ bool Device9::applyVertexInput(UINT firstVertex, UINT vertexCount, const VertexB
         const uint32_t serial = shared ? shared->serial : stream.buffer->serial();
         const UINT offset = shared ? 0 : stream.offset;
         if (bound.bufferSerial != serial || bound.offset != offset || bound.stride != stream.stride) {
-            glVertexArrayVertexBuffer(vertexArray->name, static_cast<GLuint>(s),
-                                      shared ? shared->vertices : stream.buffer->glName(),
-                                      static_cast<GLintptr>(offset), static_cast<GLsizei>(stream.stride));
-            glState.countStateCall();
+            GlObjects::bindStream(glState, vertexArray->name, static_cast<UINT>(s),
+                                  shared ? shared->vertices : stream.buffer->glName(), offset, stream.stride,
+                                  vertexArray->attributes, vertexArray->attributeCount);
             bound.bufferSerial = serial;
             bound.offset = offset;
             bound.stride = stream.stride;
         }
     }
     if (shared != nullptr && vertexArray->indexSerial != shared->serial) {
-        glVertexArrayElementBuffer(vertexArray->name, shared->indices);
-        glState.countStateCall();
+        GlObjects::bindIndices(glState, vertexArray->name, shared->indices);
         vertexArray->indexSerial = shared->serial;
     }
     return true;
@@ -1036,8 +1060,8 @@ void Device9::applyRasterState()
     }
     const DWORD fill = rs[D3DRS_FILLMODE];
     glState.polygonMode(fill == D3DFILL_POINT ? GL_POINT : fill == D3DFILL_WIREFRAME ? GL_LINE : GL_FILL);
-    const float bias = std::bit_cast<float>(rs[D3DRS_DEPTHBIAS]);
-    const float slope = std::bit_cast<float>(rs[D3DRS_SLOPESCALEDEPTHBIAS]);
+    const float bias = floatBits(rs[D3DRS_DEPTHBIAS]);
+    const float slope = floatBits(rs[D3DRS_SLOPESCALEDEPTHBIAS]);
     const bool offset = bias != 0.0f || slope != 0.0f;
     glState.enable(GlStateTracker::OffsetFill, offset);
     glState.enable(GlStateTracker::OffsetLine, offset);
@@ -1046,7 +1070,7 @@ void Device9::applyRasterState()
     // which has the window's depth format.
     constexpr float depthSteps = static_cast<float>((1u << tvplat::windowDepthBits) - 1);
     if (offset) glState.polygonOffset(slope, bias * depthSteps);
-    const float pointSize = std::bit_cast<float>(rs[D3DRS_POINTSIZE]);
+    const float pointSize = floatBits(rs[D3DRS_POINTSIZE]);
     glState.pointSize(pointSize >= 1.0f && pointSize <= 8192.0f ? pointSize : 1.0f);
     // The scissor test is only used by Clear.
     glState.enable(GlStateTracker::ScissorTest, false);
@@ -1096,9 +1120,13 @@ void Device9::applyViewportAndInternals()
             ((factor >> 16) & 0xFF) / 255.0f, ((factor >> 8) & 0xFF) / 255.0f, (factor & 0xFF) / 255.0f,
             ((factor >> 24) & 0xFF) / 255.0f,
         };
-        GLintptr offset = 0;
-        std::memcpy(ring.allocate(sizeof values, offset), values, sizeof values);
-        glState.bindUniformBuffer(UniformBinding::internal, ring.buffer(), offset, sizeof values);
+        std::memcpy(internalValues, values, sizeof values);
+        ++internalVersion;
+        if (context->caps().persistentConstantRing) {
+            GLintptr offset = 0;
+            std::memcpy(ring.allocate(sizeof values, offset), values, sizeof values);
+            glState.bindUniformBuffer(UniformBinding::internal, ring.buffer(), offset, sizeof values);
+        }
         dirty.clear(DirtyFlag::InternalConstants);
     }
 }
@@ -1135,11 +1163,37 @@ void Device9::applyTextures()
 // the old one (that takes several segments' worth of uploads).
 void Device9::refreshRingBindings()
 {
-    if (ring.segmentMoves() == ringMovesSeen) return;
+    if (ring.buffer() == 0 || ring.segmentMoves() == ringMovesSeen) return;
     ringMovesSeen = ring.segmentMoves();
     dirty.set(DirtyFlag::InternalConstants);
     vertexConstants.boundRegisters = 0;
     pixelConstants.boundRegisters = 0;
+}
+
+void Device9::applyConstantUniforms()
+{
+    // Each program holds its own uniforms: an array is set, whole, when a
+    // register it holds changed since the program last had its values.
+    const auto setRegisters = [&](const ConstantFile& file, const std::vector<LinkedProgram::RegisterArray>& arrays,
+                                  uint64_t& seen) {
+        if (seen == file.version) return;
+        for (const LinkedProgram::RegisterArray& array : arrays) {
+            const uint64_t newest = *std::max_element(file.changed, file.changed + array.registers);
+            if (newest <= seen) continue;
+            glUniform4fv(array.location, array.registers, file.registers[0]);
+            glState.countStateCall();
+            counters.constantUploadBytes += size_t{static_cast<UINT>(array.registers)} * 16;
+        }
+        seen = file.version;
+    };
+    setRegisters(vertexConstants, program->vertexRegisters, program->vertexVersion);
+    setRegisters(pixelConstants, program->pixelRegisters, program->pixelVersion);
+    if (program->internalVersion != internalVersion) {
+        if (program->pixelShift >= 0) glUniform4fv(program->pixelShift, 1, internalValues);
+        if (program->textureFactor >= 0) glUniform4fv(program->textureFactor, 1, internalValues + 4);
+        glState.countStateCall();
+        program->internalVersion = internalVersion;
+    }
 }
 
 void Device9::applyConstants(ConstantFile& file, UINT neededBytes, int binding)

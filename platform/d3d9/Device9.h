@@ -1,4 +1,5 @@
-// IDirect3DDevice9 over an OpenGL 4.5 core context (see GlContext).
+// IDirect3DDevice9 over an OpenGL context (see GlContext): 4.5 core, 3.3
+// core or OpenGL ES 3.0 (see GlCaps for what differs).
 //
 // The device shadows every Direct3D state and applies it lazily at draw time
 // through the GlStateTracker, which drops GL calls that would set what the
@@ -13,17 +14,21 @@
 //    D3DERR_INVALIDCALL without them, and outside BeginScene/EndScene.
 //  * Without a pixel shader, texture stages 0..7 drive a generated fragment
 //    program (see FixedFunctionShader).
-//  * Shader constants go to a persistently mapped ring buffer (UniformRing):
-//    a draw after SetVertexShaderConstantF copies the registers the bound
-//    shaders read into fresh ring memory. Setting registers to the values
-//    they already hold changes nothing.
+//  * Shader constants go to a persistently mapped ring buffer (UniformRing)
+//    on OpenGL 4.5: a draw after SetVertexShaderConstantF copies the
+//    registers the bound shaders read into fresh ring memory. Elsewhere they
+//    are each program's uniform arrays, set at a draw when the program holds
+//    older values. Setting registers to the values they already hold changes
+//    nothing.
 //  * Alpha test, fog, flat shading, clip planes, the scissor rectangle,
 //    dithering and sRGB are accepted as states and have no effect.
 //  * Present shows the back buffer stretched over the window's client area
 //    when their sizes differ; rendering then goes to a framebuffer object of
 //    the back buffer's size.
 //  * The context is SDL's on the window for D3DDEVTYPE_HAL, which needs a
-//    hardware renderer, and Mesa's software rasteriser (llvmpipe) for
+//    hardware renderer (any renderer with TARNVALE_D3D9_FORCE_HAL) offering
+//    OpenGL 4.5 core, 3.3 core or ES 3.0, the best first, and Mesa's
+//    software rasteriser (llvmpipe) with OpenGL 4.5 core for
 //    D3DDEVTYPE_REF, whatever the display offers: the window's own context
 //    where that is llvmpipe, EGL's software device otherwise (see
 //    GlContext).
@@ -138,6 +143,10 @@ private:
         UINT dirtyLow = registerCount;  // dirty registers: [dirtyLow, dirtyHigh)
         UINT dirtyHigh = 0;
         UINT boundRegisters = 0;        // registers the bound ring range holds
+        // For programs' uniforms: the changes counted, and the count at
+        // each register's last change.
+        uint64_t version = 1;
+        uint64_t changed[registerCount] = {};
     };
     struct Stream {
         VertexBuffer9* buffer = nullptr;
@@ -167,6 +176,7 @@ private:
     void applyViewportAndInternals();
     void applyTextures();
     void applyConstants(ConstantFile& file, UINT neededBytes, int binding);
+    void applyConstantUniforms();
     void refreshRingBindings();
 
     ULONG references = 1;
@@ -200,8 +210,12 @@ private:
 
     // Derived state of the last draws.
     uint32_t fixedFunctionId = 0;
-    const LinkedProgram* program = nullptr;
+    LinkedProgram* program = nullptr;
     VertexArrayEntry* vertexArray = nullptr;
     GLuint unitSamplers[StateRules::samplerCount] = {};
     float pixelShift[2] = {0.0f, 0.0f};
+    // The layer's own constants (pixel shift, texture factor) and their
+    // version, for programs' uniforms.
+    float internalValues[8] = {};
+    uint64_t internalVersion = 1;
 };

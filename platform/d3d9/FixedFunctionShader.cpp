@@ -101,26 +101,28 @@ std::string operation(uint8_t op, const std::string (&args)[3], const char* part
     }
 }
 
-std::string input(int location) { return "tv_i_" + std::to_string(location); }
+std::string input(int location) { return ShaderTranslator::varyingName(location); }
 
 }  // namespace
 
-std::string FixedFunctionShader::generate(const FixedFunctionKey& key, uint32_t vertexOutputs, uint32_t& samplerMask)
+std::string FixedFunctionShader::samplerName(int unit)
+{
+    return "tv_ff_texture" + std::to_string(unit);
+}
+
+std::string FixedFunctionShader::generate(const FixedFunctionKey& key, uint32_t vertexOutputs, const GlCaps& target,
+                                          uint32_t& samplerMask)
 {
     samplerMask = 0;
     const int stages = key.activeStages();
     const bool hasDiffuse = (vertexOutputs >> VaryingRegistry::color0) & 1;
     const bool hasSpecular = (vertexOutputs >> VaryingRegistry::color1) & 1;
 
-    std::string declarations = "#version 450\n";
+    std::string declarations = ShaderTranslator::header(target);
     std::string body;
     uint32_t texcoordsDeclared = 0;
-    if (hasDiffuse)
-        declarations += "layout(location = " + std::to_string(VaryingRegistry::color0) + ") in vec4 " +
-                        input(VaryingRegistry::color0) + ";\n";
-    if (hasSpecular)
-        declarations += "layout(location = " + std::to_string(VaryingRegistry::color1) + ") in vec4 " +
-                        input(VaryingRegistry::color1) + ";\n";
+    if (hasDiffuse) declarations += ShaderTranslator::varying(target, VaryingRegistry::color0, false);
+    if (hasSpecular) declarations += ShaderTranslator::varying(target, VaryingRegistry::color1, false);
 
     body += "    vec4 diffuse = " + (hasDiffuse ? input(VaryingRegistry::color0) : std::string("vec4(1.0)")) + ";\n";
     body += "    vec4 specular = " + (hasSpecular ? input(VaryingRegistry::color1) : std::string("vec4(0.0)")) + ";\n";
@@ -130,15 +132,16 @@ std::string FixedFunctionShader::generate(const FixedFunctionKey& key, uint32_t 
         const FixedFunctionStage& stage = key.stages[s];
         body += "    // stage " + std::to_string(s) + "\n";
         if (stageSamples(stage)) {
-            const std::string sampler = "tv_ff_texture" + std::to_string(s);
-            declarations += "layout(binding = " + std::to_string(s) + ") uniform sampler2D " + sampler + ";\n";
+            const std::string sampler = samplerName(s);
+            // Where GLSL cannot bind it here, the device sets it to unit s.
+            if (ShaderTranslator::bindsInSource(target)) declarations += "layout(binding = " + std::to_string(s) + ") ";
+            declarations += "uniform sampler2D " + sampler + ";\n";
             samplerMask |= 1u << s;
             const int location = VaryingRegistry::texcoord(stage.texCoordIndex);
             std::string coordinates = "vec2(0.0)";
             if ((vertexOutputs >> location) & 1) {
                 if (!((texcoordsDeclared >> location) & 1)) {
-                    declarations +=
-                        "layout(location = " + std::to_string(location) + ") in vec4 " + input(location) + ";\n";
+                    declarations += ShaderTranslator::varying(target, location, false);
                     texcoordsDeclared |= 1u << location;
                 }
                 coordinates = input(location) + ".xy";
@@ -161,6 +164,6 @@ std::string FixedFunctionShader::generate(const FixedFunctionKey& key, uint32_t 
         body += std::string("    ") + (stage.resultTemp ? "temp" : "current") + " = vec4(" + rgb + ", " + alpha + ");\n";
     }
 
-    return declarations + ShaderTranslator::internalBlock() + "layout(location = 0) out vec4 tv_fragColor;\n" +
+    return declarations + ShaderTranslator::internalConstants(target) + "layout(location = 0) out vec4 tv_fragColor;\n" +
            "void main()\n{\n" + body + "    tv_fragColor = current;\n}\n";
 }

@@ -13,6 +13,7 @@
 #pragma once
 
 #include "FixedFunctionKey.h"
+#include "GlCaps.h"
 
 #include <cstdint>
 #include <string>
@@ -20,8 +21,11 @@
 class FixedFunctionShader {
 public:
     // vertexOutputs: varying locations the vertex shader writes.
-    // samplerMask receives the texture units the program samples.
-    static std::string generate(const FixedFunctionKey& key, uint32_t vertexOutputs, uint32_t& samplerMask);
+    // samplerMask receives the texture units the program samples, each
+    // through the sampler samplerName(unit).
+    static std::string generate(const FixedFunctionKey& key, uint32_t vertexOutputs, const GlCaps& target,
+                                uint32_t& samplerMask);
+    static std::string samplerName(int unit);
 
     // The part of the vertex shader's outputs a generated program depends on
     // (TEXCOORD0..7, COLOR0, COLOR1).

@@ -28,6 +28,65 @@ const GlFormat* FormatTable::texture(D3DFORMAT format)
     return nullptr;
 }
 
+namespace {
+
+// An n-bit channel widened to 8 bits as GL does (v * 255 / (2^n - 1),
+// rounded).
+uint8_t widen(uint32_t value, int bits)
+{
+    const uint32_t largest = (1u << bits) - 1;
+    return static_cast<uint8_t>((value * 255 + largest / 2) / largest);
+}
+
+}  // namespace
+
+void FormatTable::toRgba8(const GlFormat& format, const uint8_t* pixels, uint8_t* rgba, size_t count)
+{
+    // One loop per format, so the format is decided once per row.
+    const auto convert = [&](auto pixel) {
+        for (size_t i = 0; i < count; ++i) pixel(pixels + i * format.bytesPerPixel, rgba + i * 4);
+    };
+    const auto word = [](const uint8_t* p) { return uint32_t{p[0]} | uint32_t{p[1]} << 8; };
+    const auto put = [](uint8_t* o, uint8_t r, uint8_t g, uint8_t b, uint8_t a) {
+        o[0] = r;
+        o[1] = g;
+        o[2] = b;
+        o[3] = a;
+    };
+    switch (format.format) {
+    case D3DFMT_A8R8G8B8: convert([&](const uint8_t* p, uint8_t* o) { put(o, p[2], p[1], p[0], p[3]); }); break;
+    case D3DFMT_X8R8G8B8: convert([&](const uint8_t* p, uint8_t* o) { put(o, p[2], p[1], p[0], 255); }); break;
+    case D3DFMT_A8B8G8R8: convert([&](const uint8_t* p, uint8_t* o) { put(o, p[0], p[1], p[2], p[3]); }); break;
+    case D3DFMT_X8B8G8R8: convert([&](const uint8_t* p, uint8_t* o) { put(o, p[0], p[1], p[2], 255); }); break;
+    case D3DFMT_R5G6B5:
+        convert([&](const uint8_t* p, uint8_t* o) {
+            const uint32_t w = word(p);
+            put(o, widen(w >> 11, 5), widen((w >> 5) & 63, 6), widen(w & 31, 5), 255);
+        });
+        break;
+    case D3DFMT_A1R5G5B5:
+    case D3DFMT_X1R5G5B5: {
+        const bool alpha = format.format == D3DFMT_A1R5G5B5;
+        convert([&](const uint8_t* p, uint8_t* o) {
+            const uint32_t w = word(p);
+            put(o, widen((w >> 10) & 31, 5), widen((w >> 5) & 31, 5), widen(w & 31, 5),
+                !alpha || (w & 0x8000) ? 255 : 0);
+        });
+        break;
+    }
+    case D3DFMT_A4R4G4B4:
+        convert([&](const uint8_t* p, uint8_t* o) {
+            const uint32_t w = word(p);
+            put(o, widen((w >> 8) & 15, 4), widen((w >> 4) & 15, 4), widen(w & 15, 4), widen(w >> 12, 4));
+        });
+        break;
+    case D3DFMT_A8: convert([&](const uint8_t* p, uint8_t* o) { put(o, 0, 0, 0, p[0]); }); break;
+    case D3DFMT_L8: convert([&](const uint8_t* p, uint8_t* o) { put(o, p[0], p[0], p[0], 255); }); break;
+    case D3DFMT_A8L8: convert([&](const uint8_t* p, uint8_t* o) { put(o, p[0], p[0], p[0], p[1]); }); break;
+    default: break;
+    }
+}
+
 bool FormatTable::isRenderTargetColor(D3DFORMAT format)
 {
     return format == D3DFMT_A8R8G8B8 || format == D3DFMT_X8R8G8B8;

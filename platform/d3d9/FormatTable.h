@@ -4,6 +4,9 @@
 #include <d3d9.h>
 #include <epoxy/gl.h>
 
+#include <cstddef>
+#include <cstdint>
+
 struct GlFormat {
     D3DFORMAT format;
     GLenum internalFormat;  // for glTextureStorage2D
@@ -21,4 +24,10 @@ public:
     // Formats a back buffer or a lockable offscreen surface can have.
     static bool isRenderTargetColor(D3DFORMAT format);
     static bool isDepthStencil(D3DFORMAT format);
+
+    // Where a context takes neither Direct3D's BGRA layouts nor swizzled
+    // views (GL ES, WebGL), every texture is RGBA8: `count` pixels of
+    // `format` as GL's R, G, B, A bytes, with what the swizzle would have
+    // given (alpha 1 for X formats, L in red, green and blue).
+    static void toRgba8(const GlFormat& format, const uint8_t* pixels, uint8_t* rgba, size_t count);
 };

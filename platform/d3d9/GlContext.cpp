@@ -38,27 +38,15 @@ void GlContext::forgetIfActive()
     active = nullptr;
 }
 
-bool GlContext::offersCore45(std::string& reason)
-{
-    GLint profile = 0;
-    if (epoxy_is_desktop_gl()) glGetIntegerv(GL_CONTEXT_PROFILE_MASK, &profile);
-    if (epoxy_is_desktop_gl() && epoxy_gl_version() >= 45 && (profile & GL_CONTEXT_CORE_PROFILE_BIT)) return true;
-    const char* version = reinterpret_cast<const char*>(glGetString(GL_VERSION));
-    const char* renderer = reinterpret_cast<const char*>(glGetString(GL_RENDERER));
-    reason = std::string("OpenGL 4.5 core is needed; the driver offers ") +
-             (version != nullptr ? version : "no OpenGL version") + " (" +
-             (renderer != nullptr ? renderer : "unknown renderer") + ")";
-    return false;
-}
-
 void GlContext::stretch(GlStateTracker& tracker, GLuint source, int sourceWidth, int sourceHeight, GLuint target,
                         int targetWidth, int targetHeight)
 {
     tracker.enable(GlStateTracker::ScissorTest, false);
     tracker.colorMask(0xF);
+    // Both bindings are the tracker's, so the blit needs no direct state
+    // access.
     tracker.bindReadFramebuffer(source);
     tracker.bindDrawFramebuffer(target);
-    glBlitNamedFramebuffer(source, target, 0, 0, sourceWidth, sourceHeight, 0, 0, targetWidth, targetHeight,
-                           GL_COLOR_BUFFER_BIT, GL_LINEAR);
+    glBlitFramebuffer(0, 0, sourceWidth, sourceHeight, 0, 0, targetWidth, targetHeight, GL_COLOR_BUFFER_BIT, GL_LINEAR);
     tracker.countCall();
 }

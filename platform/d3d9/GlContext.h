@@ -13,6 +13,8 @@
 // before, whichever kind it was.
 #pragma once
 
+#include "GlCaps.h"
+
 #include <epoxy/gl.h>
 
 #include <string>
@@ -39,11 +41,14 @@ public:
     // stretched where the sizes differ. The context is current.
     virtual void present(GlStateTracker& tracker, GLuint framebuffer, int width, int height) = 0;
 
-    // Checks that the current context offers OpenGL 4.5 core; says what it
-    // offers when it does not.
-    static bool offersCore45(std::string& reason);
+    // What the context offers, learnt when it was made.
+    const GlCaps& caps() const { return glCaps; }
 
 protected:
+    // Learns what the context, current now, offers; false with the reason
+    // when it is none of the kinds the layer draws with.
+    bool learnCaps(std::string& reason) { return GlCaps::ofCurrentContext(glCaps, reason); }
+
     // Makes this context current / makes no context of its kind current.
     virtual bool bind() = 0;
     virtual void release() = 0;
@@ -59,4 +64,6 @@ protected:
     // both are opened first.
     static void stretch(GlStateTracker& tracker, GLuint source, int sourceWidth, int sourceHeight, GLuint target,
                         int targetWidth, int targetHeight);
+
+    GlCaps glCaps;
 };

@@ -52,17 +52,21 @@ void setClearColor(uint32_t argb)
 
 GlStateTracker::GlStateTracker(tvd3d9::DeviceStats& deviceStats) : stats(deviceStats) {}
 
-void GlStateTracker::reset()
+void GlStateTracker::reset(const GlCaps& caps)
 {
+    glCaps = caps;
     state = State{};
     const State& s = state;
-    for (int i = 0; i < CapCount; ++i) setCap(capEnum[i], s.caps[i]);
+    for (int i = 0; i < CapCount; ++i)
+        if (capOffered(static_cast<Cap>(i))) setCap(capEnum[i], s.caps[i]);
     glDepthFunc(s.depthFunc);
     glDepthMask(s.depthMask ? GL_TRUE : GL_FALSE);
     glCullFace(s.cullFace);
-    glPolygonMode(GL_FRONT_AND_BACK, s.polygonMode);
+    if (glCaps.polygonMode) {
+        glPolygonMode(GL_FRONT_AND_BACK, s.polygonMode);
+        glPointSize(s.pointSize);
+    }
     glPolygonOffset(s.offsetFactor, s.offsetUnits);
-    glPointSize(s.pointSize);
     glBlendFuncSeparate(s.blend[0], s.blend[1], s.blend[2], s.blend[3]);
     glBlendEquationSeparate(s.blendEquation[0], s.blendEquation[1]);
     setBlendColor(s.blendColor);
@@ -74,28 +78,71 @@ void GlStateTracker::reset()
         glStencilMaskSeparate(faces[f], face.writeMask);
     }
     glViewport(s.viewport[0], s.viewport[1], s.viewport[2], s.viewport[3]);
-    glDepthRangef(s.depthRange[0], s.depthRange[1]);
+    setDepthRange(s.depthRange[0], s.depthRange[1]);
     glScissor(s.scissor[0], s.scissor[1], s.scissor[2], s.scissor[3]);
     setClearColor(s.clearColor);
-    glClearDepthf(s.clearDepth);
+    setClearDepth(s.clearDepth);
     glClearStencil(s.clearStencil);
 
     glUseProgram(s.program);
     glBindVertexArray(s.vertexArray);
-    for (int unit = 0; unit < textureUnits; ++unit) {
-        glBindTextureUnit(static_cast<GLuint>(unit), s.textures[unit]);
-        glBindSampler(static_cast<GLuint>(unit), s.samplers[unit]);
+    for (int unit = 0; unit <= editUnit; ++unit) {
+        setTexture(unit, s.textures[unit]);
+        if (unit < textureUnits) glBindSampler(static_cast<GLuint>(unit), s.samplers[unit]);
+    }
+    if (!glCaps.directStateAccess) {
+        glActiveTexture(GL_TEXTURE0);
+        state.activeUnit = 0;
     }
     for (int i = 0; i < uniformBindings; ++i)
         glBindBufferBase(GL_UNIFORM_BUFFER, static_cast<GLuint>(i), s.uniforms[i].buffer);
+    glBindBuffer(GL_COPY_WRITE_BUFFER, s.copyWriteBuffer);
+    glBindBuffer(GL_ARRAY_BUFFER, s.arrayBuffer);
     glBindFramebuffer(GL_DRAW_FRAMEBUFFER, s.drawFramebuffer);
     glBindFramebuffer(GL_READ_FRAMEBUFFER, s.readFramebuffer);
     glPixelStorei(GL_UNPACK_ROW_LENGTH, s.unpackRowLength);
 }
 
+bool GlStateTracker::capOffered(Cap cap) const
+{
+    // GL ES draws filled triangles only: no offset for lines and points.
+    return glCaps.polygonMode || (cap != OffsetLine && cap != OffsetPoint);
+}
+
+// Desktop GL has had the double forms since 1.0 and the float ones only
+// since 4.1; GL ES has only the float ones.
+void GlStateTracker::setDepthRange(float nearZ, float farZ)
+{
+    if (glCaps.es)
+        glDepthRangef(nearZ, farZ);
+    else
+        glDepthRange(nearZ, farZ);
+}
+
+void GlStateTracker::setClearDepth(float depth)
+{
+    if (glCaps.es)
+        glClearDepthf(depth);
+    else
+        glClearDepth(depth);
+}
+
+void GlStateTracker::setTexture(int unit, GLuint name)
+{
+    if (glCaps.directStateAccess) {
+        glBindTextureUnit(static_cast<GLuint>(unit), name);
+        return;
+    }
+    if (state.activeUnit != unit) {
+        glActiveTexture(GL_TEXTURE0 + static_cast<GLenum>(unit));
+        state.activeUnit = unit;
+    }
+    glBindTexture(GL_TEXTURE_2D, name);
+}
+
 void GlStateTracker::enable(Cap cap, bool on)
 {
-    if (state.caps[cap] == on) return;
+    if (state.caps[cap] == on || !capOffered(cap)) return;
     state.caps[cap] = on;
     setCap(capEnum[cap], on);
     counted();
@@ -127,7 +174,7 @@ void GlStateTracker::cullFace(GLenum face)
 
 void GlStateTracker::polygonMode(GLenum mode)
 {
-    if (state.polygonMode == mode) return;
+    if (state.polygonMode == mode || !glCaps.polygonMode) return;
     state.polygonMode = mode;
     glPolygonMode(GL_FRONT_AND_BACK, mode);
     counted();
@@ -144,7 +191,7 @@ void GlStateTracker::polygonOffset(float factor, float units)
 
 void GlStateTracker::pointSize(float size)
 {
-    if (state.pointSize == size) return;
+    if (state.pointSize == size || !glCaps.polygonMode) return;
     state.pointSize = size;
     glPointSize(size);
     counted();
@@ -231,7 +278,7 @@ void GlStateTracker::depthRange(float nearZ, float farZ)
     if (state.depthRange[0] == nearZ && state.depthRange[1] == farZ) return;
     state.depthRange[0] = nearZ;
     state.depthRange[1] = farZ;
-    glDepthRangef(nearZ, farZ);
+    setDepthRange(nearZ, farZ);
     counted();
 }
 
@@ -254,7 +301,7 @@ void GlStateTracker::clearDepth(float depth)
 {
     if (state.clearDepth == depth) return;
     state.clearDepth = depth;
-    glClearDepthf(depth);
+    setClearDepth(depth);
     counted();
 }
 
@@ -287,7 +334,28 @@ void GlStateTracker::bindTexture(int unit, GLuint name)
 {
     if (state.textures[unit] == name) return;
     state.textures[unit] = name;
-    glBindTextureUnit(static_cast<GLuint>(unit), name);
+    setTexture(unit, name);
+    counted();
+}
+
+void GlStateTracker::editTexture(GLuint name)
+{
+    bindTexture(editUnit, name);
+}
+
+void GlStateTracker::bindCopyWriteBuffer(GLuint name)
+{
+    if (state.copyWriteBuffer == name) return;
+    state.copyWriteBuffer = name;
+    glBindBuffer(GL_COPY_WRITE_BUFFER, name);
+    counted();
+}
+
+void GlStateTracker::bindArrayBuffer(GLuint name)
+{
+    if (state.arrayBuffer == name) return;
+    state.arrayBuffer = name;
+    glBindBuffer(GL_ARRAY_BUFFER, name);
     counted();
 }
 
@@ -354,6 +422,8 @@ void GlStateTracker::forgetBuffer(GLuint name)
 {
     for (UniformRange& u : state.uniforms)
         if (u.buffer == name) u = UniformRange{};
+    if (state.copyWriteBuffer == name) state.copyWriteBuffer = 0;
+    if (state.arrayBuffer == name) state.arrayBuffer = 0;
 }
 
 void GlStateTracker::forgetFramebuffer(GLuint name)

@@ -5,6 +5,7 @@
 // state freely. The tracker counts the calls it lets through.
 #pragma once
 
+#include "GlCaps.h"
 #include "UniformBindings.h"
 
 #include <tarnvale_d3d9.h>
@@ -16,6 +17,9 @@
 class GlStateTracker {
 public:
     static constexpr int textureUnits = 16;
+    // Where textures are bound to be edited, on contexts without direct
+    // state access: a unit no sampler of Direct3D's reaches.
+    static constexpr int editUnit = textureUnits;
     static constexpr int uniformBindings = UniformBinding::count;
 
     enum Cap { DepthTest, CullFace, Blend, StencilTest, ScissorTest, OffsetFill, OffsetLine, OffsetPoint, CapCount };
@@ -23,8 +27,10 @@ public:
     explicit GlStateTracker(tvd3d9::DeviceStats& stats);
 
     // Puts the context into the tracked default state with unconditional
-    // calls; the device calls it once, right after creating the context.
-    void reset();
+    // calls; the device calls it once, right after creating the context,
+    // with what that context offers.
+    void reset(const GlCaps& caps);
+    const GlCaps& caps() const { return glCaps; }
 
     void enable(Cap cap, bool on);
     void depthFunc(GLenum func);
@@ -55,6 +61,13 @@ public:
     void bindDrawFramebuffer(GLuint framebuffer);
     void bindReadFramebuffer(GLuint framebuffer);
     void unpackRowLength(GLint pixels);
+    // Bindings that only serve to edit an object, on contexts without
+    // direct state access: a texture on the edit unit, a buffer to
+    // GL_COPY_WRITE_BUFFER (which no draw reads) or GL_ARRAY_BUFFER (where
+    // glVertexAttribPointer takes it from).
+    void editTexture(GLuint texture);
+    void bindCopyWriteBuffer(GLuint buffer);
+    void bindArrayBuffer(GLuint buffer);
 
     // GL unbinds a deleted object from the current context; the tracker must
     // forget it too, or a new object with the same name would look bound.
@@ -64,6 +77,10 @@ public:
     void forgetBuffer(GLuint buffer);
     void forgetFramebuffer(GLuint framebuffer);
 
+    // A vertex array of the layer's own, bound while index lists are made
+    // (GlObjects); 0 until the first.
+    GLuint scratchVertexArray = 0;
+
     // Counts a state call made outside the tracker (per-VAO vertex buffers).
     void countStateCall() { ++stats.glStateCalls; ++stats.glCalls; }
     // Counts any other GL call (draws, clears, uploads, read-backs).
@@ -71,8 +88,13 @@ public:
 
 private:
     void counted() { ++stats.glStateCalls; ++stats.glCalls; }
+    bool capOffered(Cap cap) const;
+    void setDepthRange(float nearZ, float farZ);
+    void setClearDepth(float depth);
+    void setTexture(int unit, GLuint name);
 
     tvd3d9::DeviceStats& stats;
+    GlCaps glCaps;
 
     // What the tracker holds, each field starting at GL's default (which
     // reset() puts the context into).
@@ -113,11 +135,14 @@ private:
 
         GLuint program = 0;
         GLuint vertexArray = 0;
-        GLuint textures[textureUnits] = {};
+        GLuint textures[textureUnits + 1] = {};  // the edit unit last
+        int activeUnit = 0;
         GLuint samplers[textureUnits] = {};
         UniformRange uniforms[uniformBindings];
         GLuint drawFramebuffer = 0;
         GLuint readFramebuffer = 0;
         GLint unpackRowLength = 0;
+        GLuint copyWriteBuffer = 0;
+        GLuint arrayBuffer = 0;
     } state;
 };

@@ -1,12 +1,12 @@
 #include "PipelineCache.h"
 
 #include "FixedFunctionShader.h"
+#include "FloatBits.h"
 #include "GlObjects.h"
 #include "PixelShader9.h"
 #include "VertexDeclaration9.h"
 #include "VertexShader9.h"
 
-#include <bit>
 #include <cstdio>
 #include <cstring>
 
@@ -14,20 +14,15 @@ namespace {
 
 uint64_t pairKey(uint32_t high, uint32_t low) { return (uint64_t{high} << 32) | low; }
 
-// Program keys: the vertex shader's serial, then the pixel shader's serial
-// or, with the fixed-function program, its id with the top bit set.
-uint64_t programKey(uint32_t vertexSerial, uint32_t pixelSerial, uint32_t fixedFunctionId)
-{
-    return pairKey(vertexSerial, pixelSerial != 0 ? pixelSerial : (0x80000000u | fixedFunctionId));
-}
-
-GLint addressMode(uint8_t mode)
+// Where the context lacks border clamping (GL ES), the edge texels stand in
+// for the border colour; without mirror-once, the texture mirrors on.
+GLint addressMode(uint8_t mode, const GlCaps& caps)
 {
     switch (mode) {
     case D3DTADDRESS_MIRROR: return GL_MIRRORED_REPEAT;
     case D3DTADDRESS_CLAMP: return GL_CLAMP_TO_EDGE;
-    case D3DTADDRESS_BORDER: return GL_CLAMP_TO_BORDER;
-    case D3DTADDRESS_MIRRORONCE: return GL_MIRROR_CLAMP_TO_EDGE;
+    case D3DTADDRESS_BORDER: return caps.borderClamp ? GL_CLAMP_TO_BORDER : GL_CLAMP_TO_EDGE;
+    case D3DTADDRESS_MIRRORONCE: return caps.mirrorClampToEdge ? GL_MIRROR_CLAMP_TO_EDGE : GL_MIRRORED_REPEAT;
     default: return GL_REPEAT;
     }
 }
@@ -80,7 +75,7 @@ void PipelineCache::abandon()
     fixedFunctionFragments.clear();
     vertexArrays.clear();
     samplers.clear();
-    lastProgramKey = 0;
+    lastProgramKey = {};
     lastProgram = nullptr;
 }
 
@@ -101,16 +96,18 @@ const PipelineCache::FixedFunctionFragment* PipelineCache::fixedFunctionFragment
     auto found = fixedFunctionFragments.find(key);
     if (found != fixedFunctionFragments.end()) return &found->second;
     FixedFunctionFragment fragment;
-    const std::string source = FixedFunctionShader::generate(fixedFunctionKeys[id - 1], vertexOutputs, fragment.samplerMask);
+    const std::string source =
+        FixedFunctionShader::generate(fixedFunctionKeys[id - 1], vertexOutputs, tracker.caps(), fragment.samplerMask);
     fragment.shader =
         compileGlShader(GL_FRAGMENT_SHADER, source, "Direct3D 9 layer: the fixed-function fragment program");
     return &fixedFunctionFragments.emplace(key, fragment).first->second;
 }
 
-const LinkedProgram* PipelineCache::program(VertexShader9& vertexShader, PixelShader9* pixelShader, uint32_t ffId)
+LinkedProgram* PipelineCache::program(VertexShader9& vertexShader, uint32_t swappedInputs, PixelShader9* pixelShader,
+                                     uint32_t ffId)
 {
     const uint32_t pixelSerial = pixelShader ? pixelShader->serial() : 0;
-    const uint64_t key = programKey(vertexShader.serial(), pixelSerial, ffId);
+    const ProgramKey key{vertexShader.serial(), pixelSerial != 0 ? pixelSerial : (0x80000000u | ffId), swappedInputs};
     if (lastProgram != nullptr && key == lastProgramKey) return lastProgram;
     auto found = programs.find(key);
     if (found == programs.end()) {
@@ -118,43 +115,82 @@ const LinkedProgram* PipelineCache::program(VertexShader9& vertexShader, PixelSh
         LinkedProgram linked;
         linked.vertexSerial = vertexShader.serial();
         linked.pixelSerial = pixelSerial;
+        linked.swappedInputs = swappedInputs;
         linked.vertexConstantBytes = vertexShader.info().constantBytes;
         linked.samplerMask = vertexShader.info().samplerMask;
         GLuint fragment = 0;
+        uint32_t ffSamplers = 0;
         if (pixelShader != nullptr) {
             fragment = pixelShader->fragmentFor(vertexShader.info().varyingMask);
             linked.pixelConstantBytes = pixelShader->info().constantBytes;
             linked.samplerMask |= pixelShader->info().samplerMask;
         } else if (const FixedFunctionFragment* ff = fixedFunctionFragment(ffId, vertexShader.info().varyingMask)) {
             fragment = ff->shader;
+            ffSamplers = ff->samplerMask;
             linked.samplerMask |= ff->samplerMask;
         }
-        if (fragment != 0 && vertexShader.glShader() != 0) {
-            const GLuint name = glCreateProgram();
-            glAttachShader(name, vertexShader.glShader());
-            glAttachShader(name, fragment);
-            glLinkProgram(name);
-            glDetachShader(name, vertexShader.glShader());
-            glDetachShader(name, fragment);
-            GLint status = GL_FALSE;
-            glGetProgramiv(name, GL_LINK_STATUS, &status);
-            if (status == GL_TRUE) {
-                linked.name = name;
-            } else {
-                GLint length = 0;
-                glGetProgramiv(name, GL_INFO_LOG_LENGTH, &length);
-                std::string log(length > 0 ? static_cast<size_t>(length) : 0, '\0');
-                if (length > 0) glGetProgramInfoLog(name, length, nullptr, log.data());
-                std::fprintf(stderr, "Direct3D 9 layer: the shader pair does not link: %s\n", log.c_str());
-                glDeleteProgram(name);
-            }
+        const GLuint vertex = vertexShader.glShaderFor(swappedInputs);
+        if (fragment != 0 && vertex != 0) {
+            linked.name = link(vertex, fragment);
+            if (linked.name != 0 && !ShaderTranslator::bindsInSource(tracker.caps()))
+                bindByName(linked, vertexShader, pixelShader, ffSamplers);
             ++stats.programLinks;
         }
-        found = programs.emplace(key, linked).first;
+        found = programs.emplace(key, std::move(linked)).first;
     }
     lastProgramKey = key;
     lastProgram = &found->second;
     return lastProgram;
+}
+
+GLuint PipelineCache::link(GLuint vertex, GLuint fragment)
+{
+    const GLuint name = glCreateProgram();
+    glAttachShader(name, vertex);
+    glAttachShader(name, fragment);
+    glLinkProgram(name);
+    glDetachShader(name, vertex);
+    glDetachShader(name, fragment);
+    GLint status = GL_FALSE;
+    glGetProgramiv(name, GL_LINK_STATUS, &status);
+    if (status == GL_TRUE) return name;
+    GLint length = 0;
+    glGetProgramiv(name, GL_INFO_LOG_LENGTH, &length);
+    std::string log(length > 0 ? static_cast<size_t>(length) : 0, '\0');
+    if (length > 0) glGetProgramInfoLog(name, length, nullptr, log.data());
+    std::fprintf(stderr, "Direct3D 9 layer: the shader pair does not link: %s\n", log.c_str());
+    glDeleteProgram(name);
+    return 0;
+}
+
+void PipelineCache::bindByName(LinkedProgram& linked, VertexShader9& vertexShader, PixelShader9* pixelShader,
+                               uint32_t ffSamplers)
+{
+    // Sampler uniforms are set in the program in use.
+    tracker.useProgram(linked.name);
+    const auto setSampler = [&](const std::string& name, int unit) {
+        const GLint location = glGetUniformLocation(linked.name, name.c_str());
+        if (location >= 0) glUniform1i(location, unit);
+    };
+    for (const ShaderSampler& sampler : vertexShader.info().samplers) setSampler(sampler.name, sampler.unit);
+    if (pixelShader != nullptr)
+        for (const ShaderSampler& sampler : pixelShader->info().samplers) setSampler(sampler.name, sampler.unit);
+    for (uint32_t mask = ffSamplers; mask != 0; mask &= mask - 1) {
+        const int unit = __builtin_ctz(mask);
+        setSampler(FixedFunctionShader::samplerName(unit), unit);
+    }
+    // A register array the linker dropped (the shader never reads it) has
+    // no location and is not set.
+    const auto findRegisters = [&](const TranslatedShader& shader, std::vector<LinkedProgram::RegisterArray>& out) {
+        for (const ShaderConstantArray& array : shader.constantArrays) {
+            const GLint location = glGetUniformLocation(linked.name, array.name.c_str());
+            if (location >= 0) out.push_back({location, static_cast<GLsizei>(array.registers)});
+        }
+    };
+    findRegisters(vertexShader.info(), linked.vertexRegisters);
+    if (pixelShader != nullptr) findRegisters(pixelShader->info(), linked.pixelRegisters);
+    linked.pixelShift = glGetUniformLocation(linked.name, "tv_pixelShift");
+    linked.textureFactor = glGetUniformLocation(linked.name, "tv_textureFactor");
 }
 
 VertexArrayEntry* PipelineCache::vertexArray(VertexDeclaration9& declaration, VertexShader9& vertexShader)
@@ -166,7 +202,8 @@ VertexArrayEntry* PipelineCache::vertexArray(VertexDeclaration9& declaration, Ve
     VertexArrayEntry entry;
     entry.declarationSerial = declaration.serial();
     entry.vertexSerial = vertexShader.serial();
-    glCreateVertexArrays(1, &entry.name);
+    entry.name = GlObjects::createVertexArray(tracker);
+    const GlCaps& caps = tracker.caps();
     for (const ShaderVertexInput& input : vertexShader.info().inputs) {
         // A shader input the declaration does not feed reads GL's constant
         // attribute (0, 0, 0, 1).
@@ -174,17 +211,21 @@ VertexArrayEntry* PipelineCache::vertexArray(VertexDeclaration9& declaration, Ve
         if (element == nullptr) continue;
         const VertexFormat* format = VertexDeclaration9::format(element->Type);
         if (format == nullptr) continue;
-        const GLuint location = static_cast<GLuint>(input.location);
-        if (input.kind == ShaderVertexInput::Float) {
-            glVertexArrayAttribFormat(entry.name, location, format->size, format->type, format->normalized, element->Offset);
-        } else {
-            // Integer inputs read integer data unconverted.
+        GlObjects::VertexAttribute attribute{static_cast<GLuint>(input.location), format->size, format->type,
+                                             format->normalized, input.kind != ShaderVertexInput::Float,
+                                             element->Offset, element->Stream};
+        if (attribute.integer) {
+            // Integer inputs read integer data unconverted, D3DCOLOR's bytes
+            // in memory order.
             if (format->type == GL_FLOAT || format->type == GL_HALF_FLOAT) continue;
-            const GLint size = format->size == GL_BGRA ? 4 : format->size;
-            glVertexArrayAttribIFormat(entry.name, location, size, format->type, element->Offset);
+            if (attribute.size == GL_BGRA) attribute.size = 4;
+        } else if (attribute.size == GL_BGRA && !caps.bgraVertices) {
+            // D3DCOLOR read as R, G, B, A bytes; the vertex shader turns it.
+            attribute.size = 4;
+            entry.swappedInputs |= 1u << input.location;
         }
-        glVertexArrayAttribBinding(entry.name, location, element->Stream);
-        glEnableVertexArrayAttrib(entry.name, location);
+        GlObjects::describeAttribute(tracker, entry.name, attribute);
+        entry.attributes[entry.attributeCount++] = attribute;
         entry.streamMask |= 1u << element->Stream;
         VertexArrayEntry::Binding& binding = entry.streams[element->Stream];
         const UINT extent = element->Offset + format->bytes;
@@ -198,19 +239,20 @@ GLuint PipelineCache::sampler(const SamplerKey& key)
     auto found = samplers.find(key);
     if (found != samplers.end()) return found->second;
     GLuint name = 0;
-    glCreateSamplers(1, &name);
-    glSamplerParameteri(name, GL_TEXTURE_WRAP_S, addressMode(key.address[0]));
-    glSamplerParameteri(name, GL_TEXTURE_WRAP_T, addressMode(key.address[1]));
-    glSamplerParameteri(name, GL_TEXTURE_WRAP_R, addressMode(key.address[2]));
+    const GlCaps& caps = tracker.caps();
+    glGenSamplers(1, &name);
+    glSamplerParameteri(name, GL_TEXTURE_WRAP_S, addressMode(key.address[0], caps));
+    glSamplerParameteri(name, GL_TEXTURE_WRAP_T, addressMode(key.address[1], caps));
+    glSamplerParameteri(name, GL_TEXTURE_WRAP_R, addressMode(key.address[2], caps));
     glSamplerParameteri(name, GL_TEXTURE_MAG_FILTER, linear(key.magFilter) ? GL_LINEAR : GL_NEAREST);
     glSamplerParameteri(name, GL_TEXTURE_MIN_FILTER, minificationFilter(key.minFilter, key.mipFilter));
     const float border[4] = {((key.borderColor >> 16) & 0xFF) / 255.0f, ((key.borderColor >> 8) & 0xFF) / 255.0f,
                              (key.borderColor & 0xFF) / 255.0f, ((key.borderColor >> 24) & 0xFF) / 255.0f};
-    glSamplerParameterfv(name, GL_TEXTURE_BORDER_COLOR, border);
+    if (caps.borderClamp) glSamplerParameterfv(name, GL_TEXTURE_BORDER_COLOR, border);
     // D3DSAMP_MAXMIPLEVEL names the largest level to use.
     glSamplerParameterf(name, GL_TEXTURE_MIN_LOD, static_cast<float>(key.maxMipLevel));
-    const float bias = std::bit_cast<float>(key.lodBias);
-    if (bias == bias) glSamplerParameterf(name, GL_TEXTURE_LOD_BIAS, bias);
+    const float bias = floatBits(key.lodBias);
+    if (bias == bias && caps.lodBias) glSamplerParameterf(name, GL_TEXTURE_LOD_BIAS, bias);
     samplers.emplace(key, name);
     return name;
 }
@@ -237,7 +279,7 @@ void PipelineCache::forgetShader(uint32_t serial)
             ++it;
         }
     }
-    lastProgramKey = 0;
+    lastProgramKey = {};
     lastProgram = nullptr;
 }
 

@@ -8,8 +8,6 @@
 #include <d3d9.h>
 #include <epoxy/gl.h>
 
-#include <utility>
-#include <vector>
 
 class PixelShader9 final : public ShaderChild<IDirect3DPixelShader9, IID_IDirect3DPixelShader9> {
 public:
@@ -17,12 +15,8 @@ public:
 
     // The fragment shader for a vertex shader that writes `vertexOutputs`;
     // 0 if it does not compile.
-    GLuint fragmentFor(uint32_t vertexOutputs);
+    GLuint fragmentFor(uint32_t vertexOutputs) { return variant(vertexOutputs & info().varyingMask); }
 
 private:
-    PixelShader9(DeviceServices* device, const DWORD* function, size_t words, TranslatedShader&& translated,
-                 GLuint shader);
-    ~PixelShader9() override;
-
-    std::vector<std::pair<uint32_t, GLuint>> variants;  // provided inputs -> shader
+    using ShaderChild::ShaderChild;
 };

@@ -41,11 +41,44 @@ protected:
     static constexpr bool vertexStage = std::is_same_v<Interface, IDirect3DVertexShader9>;
     static constexpr const char* createCall = vertexStage ? "CreateVertexShader" : "CreatePixelShader";
 
-    // Keeps the code (`words` words and the end token) and its translation.
-    ShaderChild(DeviceServices* device, const DWORD* function, size_t words, TranslatedShader&& translation)
+    // Keeps the code (`words` words and the end token), its translation and
+    // the GL shader compiled for `key` (see variant()).
+    ShaderChild(DeviceServices* device, const DWORD* function, size_t words, TranslatedShader&& translation,
+                uint32_t key, GLuint shader)
         : DeviceChildOf<Interface, identifier>(device), code(function, function + words + 1),
           translated(std::move(translation))
     {
+        variants.emplace_back(key, shader);
+    }
+
+    ~ShaderChild() override
+    {
+        this->owner()->forgetShader(this->serial());
+        if (this->owner()->makeCurrent())
+            for (const auto& made : variants)
+                if (made.second != 0) glDeleteShader(made.second);
+    }
+
+    // The GL shader of the translation for `key`, compiled the first time it
+    // is asked for; 0 when GL does not compile it. The key of a vertex shader
+    // is the set of inputs that receive D3DCOLOR data turned round, that of a
+    // pixel shader the set of varyings the vertex shader provides.
+    GLuint variant(uint32_t key)
+    {
+        for (const auto& made : variants)
+            if (made.first == key) return made.second;
+        const std::string what = std::string(createCall) + ": a variant of the translated shader";
+        const GLuint shader = compileGlShader(vertexStage ? GL_VERTEX_SHADER : GL_FRAGMENT_SHADER, source(translated, key),
+                                              what.c_str());
+        variants.emplace_back(key, shader);
+        return shader;
+    }
+
+    // The complete GLSL of a translation for `key`.
+    static std::string source(const TranslatedShader& translation, uint32_t key)
+    {
+        return vertexStage ? ShaderTranslator::vertexVariant(translation, key)
+                           : ShaderTranslator::pixelVariant(translation, key);
     }
 
     // The length of the code in words, end token not counted, and its
@@ -55,22 +88,24 @@ protected:
     {
         std::string error;
         const size_t words = ShaderTranslator::moduleLength(function, error);
-        if (words != 0 &&
-            ShaderTranslator::translate(function, words, vertexStage, device->varyings(), translation, error))
+        if (words != 0 && ShaderTranslator::translate(function, words, vertexStage, device->tracker().caps(),
+                                                      device->varyings(), translation, error))
             return words;
         std::fprintf(stderr, "%s: %s\n", createCall, error.c_str());
         return 0;
     }
 
-    // The GL shader of a translation; 0 when GL does not compile it, with the
-    // compiler's log and the source on stderr.
-    static GLuint compile(const std::string& source)
+    // The GL shader of a translation for `key`; 0 when GL does not compile
+    // it, with the compiler's log and the source on stderr.
+    static GLuint compile(const TranslatedShader& translation, uint32_t key)
     {
         const std::string what = std::string(createCall) + ": the translated shader";
-        return compileGlShader(vertexStage ? GL_VERTEX_SHADER : GL_FRAGMENT_SHADER, source, what.c_str());
+        return compileGlShader(vertexStage ? GL_VERTEX_SHADER : GL_FRAGMENT_SHADER, source(translation, key),
+                               what.c_str());
     }
 
 private:
     std::vector<DWORD> code;  // as given, end token included
     TranslatedShader translated;
+    std::vector<std::pair<uint32_t, GLuint>> variants;  // key -> GL shader
 };

@@ -82,24 +82,35 @@ bool endsWith(const std::string& text, const std::string& tail)
     return text.size() >= tail.size() && text.compare(text.size() - tail.size(), tail.size(), tail) == 0;
 }
 
-// Replaces the interface declaration "layout(location = N) ... in|out T name;"
-// with the private global "T name;". Returns false when no such line exists.
-// `qualifiers` receives the interpolation qualifiers the line carried.
+// Whether `word` stands as a word of its own in `line`.
+bool hasWord(const std::string& line, const char* word)
+{
+    const std::string padded = " " + line + " ";
+    return padded.find(std::string(" ") + word + " ") != std::string::npos;
+}
+
+// Replaces the interface declaration "[layout(location = N)] ... in|out T
+// name;" with the private global "T name;". Returns false when no such line
+// exists. `qualifiers` receives the interpolation qualifiers the line
+// carried.
 bool privatize(std::vector<std::string>& lines, const std::string& name, const char* type, std::string* qualifiers)
 {
     const std::string tail = " " + name + ";";
     for (std::string& line : lines) {
-        if (line.rfind("layout(", 0) != 0 || !endsWith(line, tail)) continue;
+        if (!endsWith(line, tail) || !(hasWord(line, "in") || hasWord(line, "out"))) continue;
         if (qualifiers) {
             qualifiers->clear();
             for (const char* word : {"flat", "noperspective", "centroid", "sample"}) {
-                if (line.find(std::string(" ") + word + " ") != std::string::npos) {
+                if (hasWord(line, word)) {
                     *qualifiers += word;
                     *qualifiers += ' ';
                 }
             }
         }
-        line = std::string(type) + " " + name + ";";
+        // A pixel stage's input is set before the body runs, but the body
+        // comes first in the text: a value from the start keeps GLSL
+        // compilers from warning that it is read uninitialised.
+        line = std::string(type) + " " + name + (qualifiers ? " = " + std::string(type) + "(0.0);" : ";");
         return true;
     }
     return false;
@@ -116,6 +127,32 @@ bool renameEntryPoint(std::vector<std::string>& lines, const char* newName)
     return false;
 }
 
+// Whether every value in `type` (a block's struct, its members, their
+// elements) is a float.
+bool allFloat(const spirv_cross::Compiler& compiler, const spirv_cross::SPIRType& type)
+{
+    if (type.basetype == spirv_cross::SPIRType::Struct) {
+        for (const spirv_cross::TypeID member : type.member_types)
+            if (!allFloat(compiler, compiler.get_type(member))) return false;
+        return true;
+    }
+    return type.basetype == spirv_cross::SPIRType::Float;
+}
+
+// The type the declaration of `name` gives it ("vec4" in
+// "layout(location = 0) in vec4 name;"), or "" when no line declares it.
+std::string declaredType(const std::vector<std::string>& lines, const std::string& name)
+{
+    const std::string tail = " " + name + ";";
+    for (const std::string& line : lines) {
+        if (!endsWith(line, tail)) continue;
+        const size_t end = line.size() - tail.size();
+        const size_t start = line.rfind(' ', end - 1);
+        return line.substr(start == std::string::npos ? 0 : start + 1, end - (start == std::string::npos ? 0 : start + 1));
+    }
+    return std::string();
+}
+
 bool isFloatVector(const spirv_cross::SPIRType& type)
 {
     return type.basetype == spirv_cross::SPIRType::Float && type.columns == 1 && type.array.empty() && type.vecsize >= 1 &&
@@ -124,8 +161,9 @@ bool isFloatVector(const spirv_cross::SPIRType& type)
 
 class Translation {
 public:
-    Translation(const uint32_t* words, size_t count, bool vertexStage, VaryingRegistry& varyings, TranslatedShader& out)
-        : compiler(words, count), vertex(vertexStage), registry(varyings), result(out)
+    Translation(const uint32_t* words, size_t count, bool vertexStage, const GlCaps& glTarget, VaryingRegistry& varyings,
+                TranslatedShader& out)
+        : compiler(words, count), vertex(vertexStage), target(glTarget), registry(varyings), result(out)
     {
     }
 
@@ -141,13 +179,9 @@ private:
 
     spirv_cross::CompilerGLSL compiler;
     bool vertex;
+    const GlCaps& target;
     VaryingRegistry& registry;
     TranslatedShader& result;
-    struct Output {
-        int location;
-        int components;
-    };
-    std::vector<Output> outputs;
     bool hasPosition = false;
 };
 
@@ -166,6 +200,7 @@ bool Translation::run(std::string& error)
     }
     result = TranslatedShader{};
     result.vertex = vertex;
+    result.target = target;
     for (const spirv_cross::BuiltInResource& builtIn : resources.builtin_outputs)
         if (builtIn.builtin == spv::BuiltInPosition) hasPosition = true;
 
@@ -254,7 +289,7 @@ bool Translation::vertexOutputs(const spirv_cross::ShaderResources& resources, s
         result.varyingMask |= 1u << location;
         compiler.set_decoration(output.id, spv::DecorationLocation, static_cast<uint32_t>(location));
         compiler.set_name(output.id, "tv_vout_" + std::to_string(location));
-        outputs.push_back(Output{location, static_cast<int>(type.vecsize)});
+        result.outputs.push_back(ShaderVarying{location, static_cast<int>(type.vecsize), std::string()});
     }
     return true;
 }
@@ -285,7 +320,7 @@ bool Translation::pixelInputs(const spirv_cross::ShaderResources& resources, std
         result.varyingMask |= 1u << location;
         compiler.set_decoration(input.id, spv::DecorationLocation, static_cast<uint32_t>(location));
         compiler.set_name(input.id, "tv_pin_" + std::to_string(location));
-        result.pixelInputs.push_back(ShaderPixelInput{location, static_cast<int>(type.vecsize), std::string()});
+        result.pixelInputs.push_back(ShaderVarying{location, static_cast<int>(type.vecsize), std::string()});
     }
     return true;
 }
@@ -294,20 +329,32 @@ bool Translation::constants(const spirv_cross::ShaderResources& resources, std::
 {
     int index = 0;
     for (const spirv_cross::Resource& block : resources.uniform_buffers) {
-        const size_t size = compiler.get_declared_struct_size(compiler.get_type(block.base_type_id));
+        // The registers the block reaches, by the offsets of its members
+        // (register(cN) is byte 16*N), in whatever order they are declared.
+        const spirv_cross::SPIRType& type = compiler.get_type(block.base_type_id);
+        size_t size = 0;
+        for (uint32_t member = 0; member < type.member_types.size(); ++member) {
+            const size_t end = size_t{compiler.type_struct_member_offset(type, member)} +
+                               compiler.get_declared_struct_member_size(type, member);
+            if (end > size) size = end;
+        }
         if (size > ShaderTranslator::registerFileBytes) {
             error = "the shader's constants reach beyond register c255";
             return false;
         }
-        if (size > result.constantBytes) result.constantBytes = static_cast<uint32_t>(size);
-        compiler.unset_decoration(block.id, spv::DecorationDescriptorSet);
-        compiler.set_decoration(block.id, spv::DecorationBinding,
-                                static_cast<uint32_t>(vertex ? UniformBinding::vertexConstants : UniformBinding::pixelConstants));
-        // Distinct block names per stage: GL treats equally named blocks of
-        // two stages as one block, which must then be declared identically.
-        compiler.set_name(block.base_type_id, (vertex ? "TvVertexConstants" : "TvPixelConstants") + std::to_string(index));
-        compiler.set_name(block.id, (vertex ? "tv_vc" : "tv_pc") + std::to_string(index));
-        ++index;
+        if (!allFloat(compiler, type)) {
+            error = "the shader's constants are not all floating-point (constant registers hold float4 values)";
+            return false;
+        }
+        const uint32_t registers = static_cast<uint32_t>((size + 15) / 16);
+        if (registers * 16 > result.constantBytes) result.constantBytes = registers * 16;
+        // One array of registers from c0: every member is read at its
+        // register, and GLSL needs no layout of the members to agree.
+        const std::string name = (vertex ? "tv_vc" : "tv_pc") + std::to_string(index++);
+        compiler.set_name(block.base_type_id, name);
+        compiler.set_name(block.id, name + "_block");
+        compiler.flatten_buffer_block(block.id);
+        result.constantArrays.push_back(ShaderConstantArray{name, registers});
     }
     return true;
 }
@@ -323,7 +370,9 @@ bool Translation::samplers(const spirv_cross::ShaderResources& resources, std::s
         }
         compiler.unset_decoration(id, spv::DecorationDescriptorSet);
         compiler.set_decoration(id, spv::DecorationBinding, unit);
-        compiler.set_name(id, prefix + std::to_string(index++));
+        const std::string name = prefix + std::to_string(index++);
+        compiler.set_name(id, name);
+        result.samplers.push_back(ShaderSampler{name, static_cast<int>(unit)});
         result.samplerMask |= 1u << unit;
         return true;
     };
@@ -342,13 +391,30 @@ bool Translation::samplers(const spirv_cross::ShaderResources& resources, std::s
     return true;
 }
 
+// The uniform array "uniform vec4 NAME[N];" as a uniform block at the
+// stage's binding, read through the constant ring.
+bool constantBlock(std::vector<std::string>& lines, const ShaderConstantArray& array, int binding)
+{
+    const std::string declaration = "uniform vec4 " + array.name + "[" + std::to_string(array.registers) + "];";
+    for (std::string& line : lines) {
+        if (line != declaration) continue;
+        line = "layout(binding = " + std::to_string(binding) + ", std140) uniform " + array.name + "_block\n{\n    vec4 " +
+               array.name + "[" + std::to_string(array.registers) + "];\n};";
+        return true;
+    }
+    return false;
+}
+
 bool Translation::finish(std::string& error)
 {
     spirv_cross::CompilerGLSL::Options options;
-    options.version = 450;
-    options.es = false;
+    options.version = target.glslVersion;
+    options.es = target.es;
     options.vulkan_semantics = false;
     options.enable_420pack_extension = false;
+    // GL ES fragment shaders compute in full precision, as Direct3D's do.
+    options.fragment.default_float_precision = spirv_cross::CompilerGLSL::Options::Highp;
+    options.fragment.default_int_precision = spirv_cross::CompilerGLSL::Options::Highp;
     compiler.set_common_options(options);
     std::vector<std::string> lines = splitLines(compiler.compile());
 
@@ -356,33 +422,44 @@ bool Translation::finish(std::string& error)
         error = "the cross-compiled shader has no entry point";
         return false;
     }
+    if (target.persistentConstantRing) {
+        const int binding = vertex ? UniformBinding::vertexConstants : UniformBinding::pixelConstants;
+        for (const ShaderConstantArray& array : result.constantArrays) {
+            if (!constantBlock(lines, array, binding)) {
+                error = "the cross-compiled shader lacks its constants " + array.name;
+                return false;
+            }
+        }
+    }
     if (vertex) {
-        std::string wrapper;
-        std::string copies;
-        for (const Output& output : outputs) {
+        for (const ShaderVarying& output : result.outputs) {
             const std::string name = "tv_vout_" + std::to_string(output.location);
-            const std::string vec4Name = "tv_o_" + std::to_string(output.location);
             if (!privatize(lines, name, vectorType(output.components), nullptr)) {
                 error = "the cross-compiled vertex shader lacks its output " + name;
                 return false;
             }
-            wrapper += "layout(location = " + std::to_string(output.location) + ") out vec4 " + vec4Name + ";\n";
-            copies += "    " + vec4Name + " = " + padded(name, output.components) + ";\n";
         }
-        wrapper += ShaderTranslator::internalBlock();
-        wrapper += "void main()\n{\n    tv_vs_body();\n" + copies +
-                   "    gl_Position.xy += tv_pixelShift.xy * gl_Position.w;\n}\n";
-        result.glsl = joinLines(lines) + wrapper;
     } else {
-        for (ShaderPixelInput& input : result.pixelInputs) {
+        for (ShaderVarying& input : result.pixelInputs) {
             const std::string name = "tv_pin_" + std::to_string(input.location);
             if (!privatize(lines, name, vectorType(input.components), &input.qualifiers)) {
                 error = "the cross-compiled pixel shader lacks its input " + name;
                 return false;
             }
+            // GLSL ES 3.00 interpolates perspective-correct, per fragment.
+            if (target.es) {
+                std::string kept;
+                for (const char* word : {"flat", "centroid"})
+                    if (hasWord(input.qualifiers, word)) kept += std::string(word) + " ";
+                input.qualifiers = kept;
+            }
         }
-        result.glsl = joinLines(lines);
     }
+    // Extensions for qualifiers that are gone with the interface lines.
+    std::vector<std::string> kept;
+    for (std::string& line : lines)
+        if (line.find("GL_NV_shader_noperspective_interpolation") == std::string::npos) kept.push_back(std::move(line));
+    result.glsl = joinLines(kept);
     return true;
 }
 
@@ -488,8 +565,8 @@ bool ShaderTranslator::writesOpaqueColour(const uint32_t* words, size_t count)
     return stored;
 }
 
-bool ShaderTranslator::translate(const uint32_t* words, size_t count, bool vertex, VaryingRegistry& registry,
-                                 TranslatedShader& result, std::string& error)
+bool ShaderTranslator::translate(const uint32_t* words, size_t count, bool vertex, const GlCaps& target,
+                                 VaryingRegistry& registry, TranslatedShader& result, std::string& error)
 {
     const int model = executionModel(words, count);
     if (model != (vertex ? spv::ExecutionModelVertex : spv::ExecutionModelFragment)) {
@@ -497,7 +574,7 @@ bool ShaderTranslator::translate(const uint32_t* words, size_t count, bool verte
         return false;
     }
     try {
-        Translation translation(words, count, vertex, registry, result);
+        Translation translation(words, count, vertex, target, registry, result);
         if (!translation.run(error)) return false;
         result.opaqueColour = !vertex && writesOpaqueColour(words, count);
         return true;
@@ -509,16 +586,53 @@ bool ShaderTranslator::translate(const uint32_t* words, size_t count, bool verte
     return false;
 }
 
+std::string ShaderTranslator::vertexVariant(const TranslatedShader& vertex, uint32_t swappedInputs)
+{
+    const GlCaps& target = vertex.target;
+    std::string text = vertex.glsl;
+    std::string body;
+    if (swappedInputs != 0) {
+        // Each turned input is read as it arrives and handed to the body in
+        // Direct3D's order.
+        std::vector<std::string> lines = splitLines(text);
+        for (const ShaderVertexInput& input : vertex.inputs) {
+            if (!(swappedInputs & (1u << input.location))) continue;
+            if (input.kind != ShaderVertexInput::Float) continue;
+            const std::string location = std::to_string(input.location);
+            const std::string name = "tv_vin_" + location;
+            const std::string type = declaredType(lines, name);
+            if (type.empty() || !privatize(lines, name, type.c_str(), nullptr)) continue;
+            lines.push_back("layout(location = " + location + ") in vec4 tv_a_" + location + ";");
+            body += "    " + name + " = " + type + "(tv_a_" + location + ".zyxw);\n";
+        }
+        text = joinLines(lines);
+    }
+    std::string copies;
+    for (const ShaderVarying& output : vertex.outputs) {
+        const std::string name = "tv_vout_" + std::to_string(output.location);
+        text += varying(target, output.location, true);
+        copies += "    " + varyingName(output.location) + " = " + padded(name, output.components) + ";\n";
+    }
+    text += internalConstants(target);
+    text += "void main()\n{\n" + body + "    tv_vs_body();\n" + copies +
+            "    gl_Position.xy += tv_pixelShift.xy * gl_Position.w;\n";
+    // Without clip control GL keeps clip-space depth in -w..w: Direct3D's
+    // 0..w is mapped onto it, so depth range and depth test see what they
+    // would see on Direct3D.
+    if (!target.clipControl) text += "    gl_Position.z = 2.0 * gl_Position.z - gl_Position.w;\n";
+    text += "}\n";
+    return text;
+}
+
 std::string ShaderTranslator::pixelVariant(const TranslatedShader& pixel, uint32_t providedMask)
 {
     std::string text = pixel.glsl;
     std::string copies;
-    for (const ShaderPixelInput& input : pixel.pixelInputs) {
-        const std::string location = std::to_string(input.location);
-        const std::string name = "tv_pin_" + location;
+    for (const ShaderVarying& input : pixel.pixelInputs) {
+        const std::string name = "tv_pin_" + std::to_string(input.location);
         if (providedMask & (1u << input.location)) {
-            text += "layout(location = " + location + ") " + input.qualifiers + "in vec4 tv_i_" + location + ";\n";
-            copies += "    " + name + " = tv_i_" + location + swizzle(input.components) + ";\n";
+            text += varying(pixel.target, input.location, false, input.qualifiers);
+            copies += "    " + name + " = " + varyingName(input.location) + swizzle(input.components) + ";\n";
         } else {
             // Nothing upstream writes it: read zeros.
             copies += "    " + name + " = " + vectorType(input.components) + "(0.0);\n";
@@ -528,13 +642,37 @@ std::string ShaderTranslator::pixelVariant(const TranslatedShader& pixel, uint32
     return text;
 }
 
-const std::string& ShaderTranslator::internalBlock()
+std::string ShaderTranslator::header(const GlCaps& target)
 {
-    static const std::string block = "layout(binding = " + std::to_string(UniformBinding::internal) +
-                                     ", std140) uniform TvInternal\n"
-                                     "{\n"
-                                     "    vec4 tv_pixelShift;\n"
-                                     "    vec4 tv_textureFactor;\n"
-                                     "};\n";
-    return block;
+    if (target.es) return "#version 300 es\nprecision highp float;\nprecision highp int;\n";
+    return "#version " + std::to_string(target.glslVersion) + "\n";
+}
+
+bool ShaderTranslator::bindsInSource(const GlCaps& target)
+{
+    return !target.es && target.glslVersion >= 420;
+}
+
+std::string ShaderTranslator::varyingName(int location)
+{
+    return "tv_v" + std::to_string(location);
+}
+
+std::string ShaderTranslator::varying(const GlCaps& target, int location, bool output, const std::string& qualifiers)
+{
+    std::string text;
+    if (bindsInSource(target)) text = "layout(location = " + std::to_string(location) + ") ";
+    return text + qualifiers + (output ? "out" : "in") + " vec4 " + varyingName(location) + ";\n";
+}
+
+std::string ShaderTranslator::internalConstants(const GlCaps& target)
+{
+    if (target.persistentConstantRing)
+        return "layout(binding = " + std::to_string(UniformBinding::internal) +
+               ", std140) uniform TvInternal\n"
+               "{\n"
+               "    vec4 tv_pixelShift;\n"
+               "    vec4 tv_textureFactor;\n"
+               "};\n";
+    return "uniform vec4 tv_pixelShift;\nuniform vec4 tv_textureFactor;\n";
 }

@@ -1,5 +1,6 @@
 #include "SoftwareContext.h"
 
+#include "GlObjects.h"
 #include "GlStateTracker.h"
 
 #include <SDL.h>
@@ -9,6 +10,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <iterator>
+#include <string>
 #include <vector>
 
 namespace {
@@ -45,12 +48,48 @@ EGLDeviceEXT findSoftwareDevice(std::string& reason)
     return EGL_NO_DEVICE_EXT;
 }
 
-// Starts the software device's display with llvmpipe, Mesa's choice where
-// GALLIUM_DRIVER is not set. A value naming another driver is replaced for
-// the moment and then put back; the variable is only ever overwritten in
+// Mesa's variables that would start another driver than llvmpipe on the
+// software device, and the value that means llvmpipe: GALLIUM_DRIVER names
+// the rasteriser, MESA_LOADER_DRIVER_OVERRIDE the loaded driver (zink, say,
+// which needs a Vulkan device and fails here).
+struct DriverVariable {
+    const char* name;
+    const char* llvmpipe;
+};
+constexpr DriverVariable driverVariables[] = {{"GALLIUM_DRIVER", "llvmpipe"}, {"MESA_LOADER_DRIVER_OVERRIDE", "swrast"}};
+
+// Sets the variables that name another driver to llvmpipe's values for its
+// lifetime, and puts them back after. A variable is only ever overwritten in
 // place, since other threads (the start-up's image and shader work) may be
-// reading the environment meanwhile, and adding or removing a variable
-// would move it under them.
+// reading the environment meanwhile, and adding or removing a variable would
+// move it under them.
+class LlvmpipeChosen {
+public:
+    LlvmpipeChosen()
+    {
+        for (size_t i = 0; i < std::size(driverVariables); ++i) {
+            const char* value = std::getenv(driverVariables[i].name);
+            if (value == nullptr || std::strcmp(value, driverVariables[i].llvmpipe) == 0) continue;
+            saved[i] = value;
+            replaced[i] = true;
+            setenv(driverVariables[i].name, driverVariables[i].llvmpipe, 1);
+        }
+    }
+    ~LlvmpipeChosen()
+    {
+        for (size_t i = 0; i < std::size(driverVariables); ++i)
+            if (replaced[i]) setenv(driverVariables[i].name, saved[i].c_str(), 1);
+    }
+    LlvmpipeChosen(const LlvmpipeChosen&) = delete;
+    LlvmpipeChosen& operator=(const LlvmpipeChosen&) = delete;
+
+private:
+    std::string saved[std::size(driverVariables)];
+    bool replaced[std::size(driverVariables)] = {};
+};
+
+// Starts the software device's display with llvmpipe, whatever driver
+// Mesa's variables name for everything else.
 EGLDisplay startSoftwareDisplay(std::string& reason)
 {
     if (softwareDisplayUsers > 0) {
@@ -76,14 +115,13 @@ EGLDisplay startSoftwareDisplay(std::string& reason)
         reason = eglError("the software device has no EGL display");
         return EGL_NO_DISPLAY;
     }
-    const char* chosen = std::getenv("GALLIUM_DRIVER");
-    const std::string saved = chosen != nullptr ? chosen : "";
-    const bool replace = chosen != nullptr && saved != "llvmpipe";
-    if (replace) setenv("GALLIUM_DRIVER", "llvmpipe", 1);
     EGLint major = 0;
     EGLint minor = 0;
-    const bool started = eglInitialize(display, &major, &minor) == EGL_TRUE;
-    if (replace) setenv("GALLIUM_DRIVER", saved.c_str(), 1);
+    bool started = false;
+    {
+        const LlvmpipeChosen llvmpipe;
+        started = eglInitialize(display, &major, &minor) == EGL_TRUE;
+    }
     if (!started) {
         reason = eglError("Mesa's software device does not start");
         return EGL_NO_DISPLAY;
@@ -129,7 +167,11 @@ std::unique_ptr<SoftwareContext> SoftwareContext::create(SDL_Window* window, boo
         reason = eglError("the software rasteriser's context cannot be made current");
         return nullptr;
     }
-    if (!offersCore45(reason)) return nullptr;
+    if (!created->learnCaps(reason)) return nullptr;
+    if (created->caps().api != GlCaps::Api::Gl45) {
+        reason = std::string("Mesa's software rasteriser gives ") + created->caps().name() + ", not OpenGL 4.5 core";
+        return nullptr;
+    }
     if (!epoxy_has_gl_extension("GL_MESA_pack_invert")) {
         reason = "the software rasteriser lacks GL_MESA_pack_invert";
         return nullptr;
@@ -169,16 +211,15 @@ bool SoftwareContext::stretchTarget(GlStateTracker& tracker, int width, int heig
 {
     if (stretchFramebuffer != 0 && stretchWidth == width && stretchHeight == height) return true;
     dropStretchTarget(tracker);
-    glCreateRenderbuffers(1, &stretchColor);
-    glNamedRenderbufferStorage(stretchColor, GL_RGBA8, width, height);
-    glCreateFramebuffers(1, &stretchFramebuffer);
-    glNamedFramebufferRenderbuffer(stretchFramebuffer, GL_COLOR_ATTACHMENT0, GL_RENDERBUFFER, stretchColor);
+    stretchColor = GlObjects::createRenderbuffer(tracker, GL_RGBA8, width, height);
+    stretchFramebuffer = GlObjects::createFramebuffer(tracker, stretchColor, 0);
     stretchWidth = width;
     stretchHeight = height;
-    if (glCheckNamedFramebufferStatus(stretchFramebuffer, GL_DRAW_FRAMEBUFFER) == GL_FRAMEBUFFER_COMPLETE) return true;
+    if (stretchFramebuffer != 0) return true;
     // A size the driver refuses: tried again at the next Present, not taken
     // for made.
-    dropStretchTarget(tracker);
+    glDeleteRenderbuffers(1, &stretchColor);
+    stretchColor = 0;
     return false;
 }
 

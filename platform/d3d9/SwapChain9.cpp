@@ -2,6 +2,7 @@
 
 #include "DeviceServices.h"
 #include "GlContext.h"
+#include "GlObjects.h"
 
 #include <tarnvale_platform.h>
 
@@ -40,21 +41,17 @@ void SwapChain9::destroy(bool deleteGlObjects)
 bool SwapChain9::ensureFramebuffer()
 {
     if (framebuffer != 0) return true;
-    glCreateRenderbuffers(1, &colorBuffer);
-    glNamedRenderbufferStorage(colorBuffer, GL_RGBA8, static_cast<GLsizei>(backWidth), static_cast<GLsizei>(backHeight));
+    const auto width = static_cast<int>(backWidth);
+    const auto height = static_cast<int>(backHeight);
+    colorBuffer = GlObjects::createRenderbuffer(*tracker, GL_RGBA8, width, height);
     // The depth format of the window's own framebuffer.
     static_assert(tvplat::windowDepthBits == 24 && tvplat::windowStencilBits == 8);
-    glCreateRenderbuffers(1, &depthBuffer);
-    glNamedRenderbufferStorage(depthBuffer, GL_DEPTH24_STENCIL8, static_cast<GLsizei>(backWidth),
-                               static_cast<GLsizei>(backHeight));
-    glCreateFramebuffers(1, &framebuffer);
-    glNamedFramebufferRenderbuffer(framebuffer, GL_COLOR_ATTACHMENT0, GL_RENDERBUFFER, colorBuffer);
-    glNamedFramebufferRenderbuffer(framebuffer, GL_DEPTH_STENCIL_ATTACHMENT, GL_RENDERBUFFER, depthBuffer);
-    if (glCheckNamedFramebufferStatus(framebuffer, GL_DRAW_FRAMEBUFFER) != GL_FRAMEBUFFER_COMPLETE) {
-        glDeleteFramebuffers(1, &framebuffer);
+    depthBuffer = GlObjects::createRenderbuffer(*tracker, GL_DEPTH24_STENCIL8, width, height);
+    framebuffer = GlObjects::createFramebuffer(*tracker, colorBuffer, depthBuffer);
+    if (framebuffer == 0) {
         glDeleteRenderbuffers(1, &colorBuffer);
         glDeleteRenderbuffers(1, &depthBuffer);
-        framebuffer = colorBuffer = depthBuffer = 0;
+        colorBuffer = depthBuffer = 0;
         return false;
     }
     return true;
@@ -101,12 +98,8 @@ void SwapChain9::present()
 
 void SwapChain9::readBack(uint8_t* destination, UINT pitch, bool opaque)
 {
-    tracker->bindReadFramebuffer(offscreen ? framebuffer : 0);
-    glPixelStorei(GL_PACK_ROW_LENGTH, static_cast<GLint>(pitch / 4));
-    glReadPixels(0, 0, static_cast<GLsizei>(backWidth), static_cast<GLsizei>(backHeight), GL_BGRA,
-                 GL_UNSIGNED_INT_8_8_8_8_REV, destination);
-    glPixelStorei(GL_PACK_ROW_LENGTH, 0);
-    tracker->countCall();
+    GlObjects::readPixels(*tracker, offscreen ? framebuffer : 0, static_cast<int>(backWidth), static_cast<int>(backHeight),
+                          destination, pitch);
     // GL's rows run bottom-up; Direct3D's top-down.
     const size_t rowBytes = size_t{backWidth} * 4;
     for (UINT top = 0, bottom = backHeight - 1; top < bottom; ++top, --bottom) {

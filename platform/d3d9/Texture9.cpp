@@ -78,10 +78,7 @@ HRESULT Texture9::create(DeviceServices* device, UINT width, UINT height, UINT l
             return D3DERR_DEVICELOST;
         }
         const bool made = createdWithoutGlError([&] {
-            glCreateTextures(GL_TEXTURE_2D, 1, &created->name);
-            glTextureStorage2D(created->name, static_cast<GLsizei>(levels), glFormat->internalFormat,
-                               static_cast<GLsizei>(width), static_cast<GLsizei>(height));
-            glTextureParameteriv(created->name, GL_TEXTURE_SWIZZLE_RGBA, glFormat->swizzle);
+            created->name = GlObjects::createTexture(device->tracker(), *glFormat, levels, width, height);
         });
         if (!made) {
             created->Release();
@@ -94,7 +91,9 @@ HRESULT Texture9::create(DeviceServices* device, UINT width, UINT height, UINT l
 
 bool Texture9::dropsCopy(const Level& l) const
 {
-    return memoryPool == D3DPOOL_MANAGED && size_t{l.width} * l.height * glFormat.bytesPerPixel >= copyKeptBelow;
+    // A context that cannot read textures back keeps every copy.
+    return memoryPool == D3DPOOL_MANAGED && size_t{l.width} * l.height * glFormat.bytesPerPixel >= copyKeptBelow &&
+           owner()->tracker().caps().textureReadBack;
 }
 
 bool Texture9::lockable() const
@@ -113,10 +112,7 @@ uint8_t* Texture9::levelMemory(UINT level)
     if (memory == nullptr) return nullptr;
     if (l.uploaded) {
         // The copy was dropped after an upload: read the level back.
-        glGetTextureSubImage(name, static_cast<GLint>(level), 0, 0, 0, static_cast<GLsizei>(l.width),
-                             static_cast<GLsizei>(l.height), 1, glFormat.pixelFormat, glFormat.pixelType,
-                             static_cast<GLsizei>(bytes), memory);
-        owner()->tracker().countCall();
+        GlObjects::readTexture(owner()->tracker(), name, glFormat, level, l.width, l.height, memory);
     } else {
         std::memset(memory, 0, bytes);
     }
@@ -135,13 +131,7 @@ bool Texture9::isLevelLocked(UINT level) const
 
 void Texture9::send(UINT level, const RECT& rect, const uint8_t* image)
 {
-    const Level& l = levels[level];
-    const uint8_t* first =
-        image + size_t{static_cast<UINT>(rect.top)} * levelPitch(level) + size_t{static_cast<UINT>(rect.left)} * glFormat.bytesPerPixel;
-    owner()->tracker().unpackRowLength(static_cast<GLint>(l.width));
-    glTextureSubImage2D(name, static_cast<GLint>(level), rect.left, rect.top, rect.right - rect.left,
-                        rect.bottom - rect.top, glFormat.pixelFormat, glFormat.pixelType, first);
-    owner()->tracker().countCall();
+    GlObjects::textureData(owner()->tracker(), name, glFormat, level, rect, image, levels[level].width);
 }
 
 bool Texture9::upload(UINT level, const RECT& rect)
@@ -153,8 +143,7 @@ bool Texture9::upload(UINT level, const RECT& rect)
     send(level, l.defined ? rect : whole, l.memory.get());
     l.defined = true;
     if ((usage & D3DUSAGE_AUTOGENMIPMAP) && level == 0 && levels.size() > 1) {
-        glGenerateTextureMipmap(name);
-        owner()->tracker().countCall();
+        GlObjects::generateMipmaps(owner()->tracker(), name);
         for (Level& generated : levels) generated.defined = true;
     }
     return true;

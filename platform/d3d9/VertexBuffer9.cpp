@@ -80,7 +80,10 @@ VertexBuffer9::~VertexBuffer9()
 {
     copy.drop(owner()->staging());
     dropShared();
-    if (name != 0 && owner()->makeCurrent()) glDeleteBuffers(1, &name);
+    if (name != 0 && owner()->makeCurrent()) {
+        glDeleteBuffers(1, &name);
+        owner()->tracker().forgetBuffer(name);
+    }
 }
 
 bool VertexBuffer9::sharingEnabled()
@@ -138,16 +141,18 @@ bool VertexBuffer9::buildShared(const uint8_t* contents, UINT offset, UINT strid
         indexData = shortIndexList.get();
     }
 
+    GlStateTracker& tracker = owner()->tracker();
     GLuint names[2] = {};
     const bool made = createdWithoutGlError([&] {
-        glCreateBuffers(2, names);
-        glNamedBufferStorage(names[0], static_cast<GLsizeiptr>(vertexBytes), vertices.get(), 0);
-        glNamedBufferStorage(names[1], static_cast<GLsizeiptr>(size_t{count} * indexSize), indexData, 0);
+        names[0] = GlObjects::createBuffer(tracker, GlObjects::BufferUse::Vertices, vertexBytes, vertices.get());
+        names[1] = GlObjects::createBuffer(tracker, GlObjects::BufferUse::Indices, size_t{count} * indexSize, indexData);
     });
     owner()->tracker().countCall();
     owner()->tracker().countCall();
     if (!made) {
         glDeleteBuffers(2, names);
+        tracker.forgetBuffer(names[0]);
+        tracker.forgetBuffer(names[1]);
         return false;
     }
     shared = SharedVertices{names[0], names[1], GLenum(shortIndices ? GL_UNSIGNED_SHORT : GL_UNSIGNED_INT), indexSize,
@@ -160,6 +165,8 @@ void VertexBuffer9::dropShared()
     if (shared.vertices != 0 && owner()->makeCurrent()) {
         const GLuint names[2] = {shared.vertices, shared.indices};
         glDeleteBuffers(2, names);
+        owner()->tracker().forgetBuffer(names[0]);
+        owner()->tracker().forgetBuffer(names[1]);
     }
     shared = SharedVertices{};
 }
@@ -176,10 +183,10 @@ HRESULT VertexBuffer9::create(DeviceServices* device, UINT length, DWORD usage, 
     VertexBuffer9* created = new VertexBuffer9(device, length, usage, fvf, pool);
     // Storage only: its contents come with the first upload or the first
     // binding, whichever is first.
-    const bool made = createdWithoutGlError([&] {
-        glCreateBuffers(1, &created->name);
-        glNamedBufferStorage(created->name, static_cast<GLsizeiptr>(length), nullptr, GL_DYNAMIC_STORAGE_BIT);
-    });
+    const GlObjects::BufferUse use =
+        (usage & D3DUSAGE_DYNAMIC) ? GlObjects::BufferUse::UpdatedVertices : GlObjects::BufferUse::Vertices;
+    const bool made = createdWithoutGlError(
+        [&] { created->name = GlObjects::createBuffer(device->tracker(), use, length, nullptr); });
     if (!made) {
         created->Release();
         return D3DERR_OUTOFVIDEOMEMORY;
@@ -202,8 +209,7 @@ bool VertexBuffer9::makeCopy()
     if (onlyZeros) {
         std::memset(memory, 0, length);
     } else {
-        glGetNamedBufferSubData(name, 0, static_cast<GLsizeiptr>(length), memory);
-        owner()->tracker().countCall();
+        GlObjects::readBuffer(owner()->tracker(), name, length, memory);
     }
     return true;
 }
@@ -213,8 +219,7 @@ void VertexBuffer9::sendZeros()
     if (!owner()->makeCurrent()) return;
     std::unique_ptr<uint8_t[]> zeros(new (std::nothrow) uint8_t[length]());
     if (!zeros) return;  // tried again at the next binding
-    glNamedBufferSubData(name, 0, static_cast<GLsizeiptr>(length), zeros.get());
-    owner()->tracker().countCall();
+    GlObjects::bufferData(owner()->tracker(), name, 0, length, zeros.get());
     glDefined = true;
 }
 
@@ -276,9 +281,7 @@ HRESULT WINAPI VertexBuffer9::Unlock()
             dirtyLow = 0;
             dirtyHigh = length;
         }
-        glNamedBufferSubData(name, static_cast<GLintptr>(dirtyLow), static_cast<GLsizeiptr>(dirtyHigh - dirtyLow),
-                             copy.get() + dirtyLow);
-        owner()->tracker().countCall();
+        GlObjects::bufferData(owner()->tracker(), name, dirtyLow, dirtyHigh - dirtyLow, copy.get() + dirtyLow);
         onlyZeros = false;
         glDefined = true;
         uploaded = true;

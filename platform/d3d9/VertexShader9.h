@@ -1,5 +1,6 @@
-// IDirect3DVertexShader9: the translated shader and its GL shader object,
-// compiled once at creation.
+// IDirect3DVertexShader9: the code, its translation, and a GL vertex shader
+// per set of D3DCOLOR inputs the context reads turned round (one, on
+// contexts that read D3DCOLOR as it is).
 #pragma once
 
 #include "ShaderChild.h"
@@ -11,12 +12,10 @@ class VertexShader9 final : public ShaderChild<IDirect3DVertexShader9, IID_IDire
 public:
     static HRESULT create(DeviceServices* device, const DWORD* function, VertexShader9** shader);
 
-    GLuint glShader() const { return shader; }
+    // The GL shader whose inputs at the locations in swappedInputs turn
+    // D3DCOLOR data round; 0 if it does not compile.
+    GLuint glShaderFor(uint32_t swappedInputs) { return variant(swappedInputs); }
 
 private:
-    VertexShader9(DeviceServices* device, const DWORD* function, size_t words, TranslatedShader&& translated,
-                  GLuint shader);
-    ~VertexShader9() override;
-
-    GLuint shader;
+    using ShaderChild::ShaderChild;
 };

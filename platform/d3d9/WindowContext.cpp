@@ -6,7 +6,26 @@
 
 #include <SDL.h>
 
-std::unique_ptr<WindowContext> WindowContext::create(SDL_Window* window, bool debug, std::string& reason)
+namespace {
+
+struct ContextVersion {
+    int major;
+    int minor;
+    int profile;
+};
+
+// Best first: a driver that makes a 4.5 core context gets every feature the
+// layer can use; 3.3 core and ES 3.0 reach older and smaller GPUs.
+constexpr ContextVersion versionsToTry[] = {
+    {4, 5, SDL_GL_CONTEXT_PROFILE_CORE},
+    {3, 3, SDL_GL_CONTEXT_PROFILE_CORE},
+    {3, 0, SDL_GL_CONTEXT_PROFILE_ES},
+};
+
+}  // namespace
+
+std::unique_ptr<WindowContext> WindowContext::create(SDL_Window* window, bool debug, Versions versions,
+                                                     std::string& reason)
 {
     // A window made where the display has no OpenGL (an X server without
     // GLX) cannot have a context at all.
@@ -14,18 +33,29 @@ std::unique_ptr<WindowContext> WindowContext::create(SDL_Window* window, bool de
         reason = "the window has no OpenGL";
         return nullptr;
     }
-    // The window's pixel format was fixed when it was made; the context
-    // must ask for the same.
-    tvplat::setWindowGlFormat();
-    SDL_GL_SetAttribute(SDL_GL_CONTEXT_FLAGS, debug ? SDL_GL_CONTEXT_DEBUG_FLAG : 0);
     releaseActive();
-    SDL_GLContext context = SDL_GL_CreateContext(window);  // current on success
-    if (context == nullptr) {
-        reason = SDL_GetError();
-        return nullptr;
+    std::unique_ptr<WindowContext> created;
+    for (const ContextVersion& version : versionsToTry) {
+        if (versions == Versions::Core45 && version.major != 4) break;
+        // The window's pixel format was fixed when it was made; the context
+        // must ask for the same.
+        tvplat::setWindowGlFormat();
+        SDL_GL_SetAttribute(SDL_GL_CONTEXT_PROFILE_MASK, version.profile);
+        SDL_GL_SetAttribute(SDL_GL_CONTEXT_MAJOR_VERSION, version.major);
+        SDL_GL_SetAttribute(SDL_GL_CONTEXT_MINOR_VERSION, version.minor);
+        SDL_GL_SetAttribute(SDL_GL_CONTEXT_FLAGS, debug ? SDL_GL_CONTEXT_DEBUG_FLAG : 0);
+        SDL_GLContext context = SDL_GL_CreateContext(window);  // current on success
+        if (context == nullptr) {
+            reason = SDL_GetError();
+            continue;
+        }
+        created.reset(new WindowContext(window, context));
+        created->markActive();
+        if (created->learnCaps(reason)) break;
+        created.reset();
     }
-    std::unique_ptr<WindowContext> created(new WindowContext(window, context));
-    created->markActive();
+    // Windows made later ask for the usual format again.
+    tvplat::setWindowGlFormat();
     return created;
 }
 

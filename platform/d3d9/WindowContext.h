@@ -13,9 +13,15 @@ struct SDL_Window;
 
 class WindowContext : public GlContext {
 public:
-    // An OpenGL 4.5 core context on the window, current on return; null with
-    // the reason when the window or its driver offers none.
-    static std::unique_ptr<WindowContext> create(SDL_Window* window, bool debug, std::string& reason);
+    // Which contexts a device can take: OpenGL 4.5 core alone (the
+    // reference device's llvmpipe), or the best of 4.5 core, 3.3 core and
+    // OpenGL ES 3.0 (the hardware device's).
+    enum class Versions { Core45, Any };
+
+    // A context on the window, current on return; null with the reason when
+    // the window or its driver offers none of `versions`.
+    static std::unique_ptr<WindowContext> create(SDL_Window* window, bool debug, Versions versions,
+                                                 std::string& reason);
     ~WindowContext() override;
 
     bool isCurrent() const override;

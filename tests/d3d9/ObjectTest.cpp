@@ -154,7 +154,7 @@ TEST_F(CreateDeviceTest, BackBufferTakesTheClientAreaAndTheParametersAreFilledIn
     EXPECT_EQ(device->Release(), 0u);
 }
 
-TEST_F(CreateDeviceTest, HalNeedsHardwareAndTheEnvironmentCanTakeDevicesAway)
+TEST_F(CreateDeviceTest, HalNeedsHardwareUnlessForcedAndTheEnvironmentCanTakeDevicesAway)
 {
     D3DPRESENT_PARAMETERS p = windowedParameters(window);
     IDirect3DDevice9* reference = nullptr;
@@ -163,7 +163,14 @@ TEST_F(CreateDeviceTest, HalNeedsHardwareAndTheEnvironmentCanTakeDevicesAway)
     EXPECT_FALSE(renderer.empty());
     EXPECT_EQ(reference->Release(), 0u);
 
+    // Forced, HAL takes the window's OpenGL whatever its renderer.
     IDirect3DDevice9* hal = reinterpret_cast<IDirect3DDevice9*>(0x1);
+    setenv("TARNVALE_D3D9_FORCE_HAL", "1", 1);
+    ASSERT_EQ(create(D3DDEVTYPE_HAL, D3DCREATE_HARDWARE_VERTEXPROCESSING | D3DCREATE_PUREDEVICE, p, &hal), D3D_OK);
+    EXPECT_FALSE(std::string(tvd3d9::rendererName(hal)).empty());
+    EXPECT_EQ(hal->Release(), 0u);
+    unsetenv("TARNVALE_D3D9_FORCE_HAL");
+
     const HRESULT hr = create(D3DDEVTYPE_HAL, D3DCREATE_HARDWARE_VERTEXPROCESSING | D3DCREATE_PUREDEVICE, p, &hal);
     const bool software = renderer.find("llvmpipe") != std::string::npos ||
                           renderer.find("softpipe") != std::string::npos || renderer.find("Software") != std::string::npos;

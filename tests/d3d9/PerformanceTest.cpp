@@ -213,7 +213,7 @@ TEST_F(PerformanceTest, ConstantsTravelOnlyWhenChangedAndOnlyAsFarAsTheShadersRe
     device->SetVertexShaderConstantF(0, moved, 1);
     tvd3d9::DeviceStats cost = drawOnce();
     EXPECT_EQ(cost.constantUploadBytes, 16u);
-    EXPECT_EQ(cost.glStateCalls, 1u);  // the new range of the constant buffer
+    EXPECT_EQ(cost.glStateCalls, 1u);  // the new range of the constant buffer, or the program's uniforms
     // Registers no bound shader reads wait until one does.
     const float far[4] = {1, 2, 3, 4};
     device->SetVertexShaderConstantF(100, far, 1);

@@ -3,6 +3,7 @@
 #include "D3d9TestSupport.h"
 
 #include "platform/d3d9/FixedFunctionKey.h"
+#include "platform/d3d9/GlCaps.h"
 #include "platform/d3d9/HlslSemantic.h"
 #include "platform/d3d9/ShaderTranslator.h"
 #include "platform/d3d9/VaryingRegistry.h"
@@ -115,7 +116,7 @@ TEST(ShaderTranslator, LearnsInputsConstantsAndSamplersOfAVertexShader)
     VaryingRegistry registry;
     TranslatedShader shader;
     std::string error;
-    ASSERT_TRUE(ShaderTranslator::translate(module.data(), module.size(), true, registry, shader, error)) << error;
+    ASSERT_TRUE(ShaderTranslator::translate(module.data(), module.size(), true, GlCaps{}, registry, shader, error)) << error;
     ASSERT_EQ(shader.inputs.size(), 3u);
     EXPECT_EQ(shader.inputs[0].usage, D3DDECLUSAGE_POSITION);
     EXPECT_EQ(shader.inputs[1].usage, D3DDECLUSAGE_NORMAL);
@@ -124,15 +125,16 @@ TEST(ShaderTranslator, LearnsInputsConstantsAndSamplersOfAVertexShader)
     EXPECT_EQ(shader.constantBytes, 13u * 16u);  // c0..c12
     EXPECT_EQ(shader.samplerMask, 1u << 3);
     EXPECT_EQ(shader.varyingMask, (1u << 0) | (1u << VaryingRegistry::color0));
-    // The register file's layout is fixed, not left to the driver: std140,
-    // with c8 at byte 128.
+    // The register file's layout is fixed, not left to the driver: an
+    // std140 array of registers, c8 read at index 8.
     EXPECT_NE(shader.glsl.find("std140) uniform"), std::string::npos) << shader.glsl;
-    EXPECT_NE(shader.glsl.find("offset = 128"), std::string::npos) << shader.glsl;
+    EXPECT_NE(shader.glsl.find("vec4 tv_vc0[13];"), std::string::npos) << shader.glsl;
+    EXPECT_NE(shader.glsl.find("tv_vc0[8]"), std::string::npos) << shader.glsl;
     // The clip position moves by half a pixel after the shader's own code.
-    EXPECT_NE(shader.glsl.find("tv_pixelShift"), std::string::npos);
+    EXPECT_NE(ShaderTranslator::vertexVariant(shader, 0).find("tv_pixelShift"), std::string::npos);
 
     // The same code is no pixel shader.
-    EXPECT_FALSE(ShaderTranslator::translate(module.data(), module.size(), false, registry, shader, error));
+    EXPECT_FALSE(ShaderTranslator::translate(module.data(), module.size(), false, GlCaps{}, registry, shader, error));
     EXPECT_NE(error.find("pixel shader"), std::string::npos);
 }
 
@@ -146,13 +148,62 @@ TEST(ShaderTranslator, PixelInputsTakeTheLocationsOfTheirSemantics)
     VaryingRegistry registry;
     TranslatedShader shader;
     std::string error;
-    ASSERT_TRUE(ShaderTranslator::translate(module.data(), module.size(), false, registry, shader, error)) << error;
+    ASSERT_TRUE(ShaderTranslator::translate(module.data(), module.size(), false, GlCaps{}, registry, shader, error)) << error;
     EXPECT_EQ(shader.varyingMask, (1u << VaryingRegistry::color1) | (1u << 5));
     EXPECT_EQ(shader.constantBytes, 3u * 16u);
     ASSERT_EQ(shader.pixelInputs.size(), 2u);
-    for (const ShaderPixelInput& input : shader.pixelInputs)
+    for (const ShaderVarying& input : shader.pixelInputs)
         EXPECT_EQ(input.components, input.location == 5 ? 3 : 4);
     EXPECT_FALSE(shader.opaqueColour);
+}
+
+// Registers are placed by register(cN), in whatever order the constants are
+// declared (GLSL rejects a block whose member offsets go backwards), and
+// each context gets GLSL it takes: layout(binding) and layout(location)
+// between stages only where GLSL 4.50 has them, varyings matched by name
+// elsewhere, clip-space depth mapped where there is no clip control.
+TEST(ShaderTranslator, ConstantsInAnyOrderAndGlslForEveryContext)
+{
+    const std::vector<uint32_t> module = spirv(R"(
+        float4 p3 : register(c3);
+        float4 p1 : register(c1);
+        float4 p2 : register(c2);
+        float4 p0 : register(c0);
+        struct Output { float4 position : POSITION; float2 uv : TEXCOORD0; };
+        Output main(float3 p : POSITION, float2 uv : TEXCOORD0)
+        {
+            float4 q = float4(p, 1.0);
+            Output o;
+            o.position = float4(dot(p0, q), dot(p1, q), dot(p2, q), dot(p3, q));
+            o.uv = uv;
+            return o;
+        }
+    )", "vs_1_1");
+    ASSERT_FALSE(module.empty());
+    GlCaps gl33;
+    gl33.api = GlCaps::Api::Gl33;
+    gl33.glslVersion = 330;
+    gl33.directStateAccess = gl33.persistentConstantRing = gl33.clipControl = false;
+    GlCaps es30 = gl33;
+    es30.api = GlCaps::Api::Es30;
+    es30.es = true;
+    es30.glslVersion = 300;
+    for (const GlCaps& target : {GlCaps{}, gl33, es30}) {
+        VaryingRegistry registry;
+        TranslatedShader shader;
+        std::string error;
+        ASSERT_TRUE(ShaderTranslator::translate(module.data(), module.size(), true, target, registry, shader, error))
+            << error;
+        EXPECT_EQ(shader.constantBytes, 4u * 16u);
+        const std::string glsl = ShaderTranslator::vertexVariant(shader, 0);
+        EXPECT_EQ(glsl.find("offset"), std::string::npos) << glsl;
+        for (int c = 0; c < 4; ++c) EXPECT_NE(glsl.find("tv_vc0[" + std::to_string(c) + "]"), std::string::npos) << glsl;
+        EXPECT_EQ(glsl.rfind(ShaderTranslator::header(target).substr(0, 12), 0), 0u) << glsl;
+        const bool bound = target.api == GlCaps::Api::Gl45;
+        EXPECT_EQ(glsl.find("binding") != std::string::npos, bound) << glsl;
+        EXPECT_NE(glsl.find(bound ? "layout(location = 0) out vec4 tv_v0;" : "\nout vec4 tv_v0;"), std::string::npos) << glsl;
+        EXPECT_EQ(glsl.find("2.0 * gl_Position.z - gl_Position.w") != std::string::npos, !target.clipControl) << glsl;
+    }
 }
 
 // Blending is skipped only for pixel shaders whose colour is opaque on every
@@ -176,7 +227,7 @@ TEST(ShaderTranslator, KnowsWhenAPixelShaderColourIsAlwaysOpaque)
         VaryingRegistry registry;
         TranslatedShader shader;
         std::string error;
-        ASSERT_TRUE(ShaderTranslator::translate(module.data(), module.size(), false, registry, shader, error)) << error;
+        ASSERT_TRUE(ShaderTranslator::translate(module.data(), module.size(), false, GlCaps{}, registry, shader, error)) << error;
         EXPECT_EQ(shader.opaqueColour, c.opaque) << c.body;
     }
 }
