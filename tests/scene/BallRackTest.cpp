@@ -244,11 +244,7 @@ TEST_F(BallRackTest, DragTurnsTheWholeRackAboutTheOrigin)
 // cos 45 on the diagonal: that ball is drawn at about half size, unturned.
 TEST_F(BallRackTest, ZeroAxisBallIsScaledByCos45)
 {
-    const int64_t seed = 209645;  // ball 11 draws 0, 0, 0 with this C library
-    srand(static_cast<unsigned int>(seed));
-    bool zeroAxis = false;
-    for (int i = 0; i < 11; ++i) zeroAxis = (rand() % 100 == 0) & (rand() % 100 == 0) & (rand() % 100 == 0);
-    if (!zeroAxis) GTEST_SKIP() << "this C library's rand() gives ball 11 another axis";
+    const int64_t seed = 811446;  // ball 11 draws 0, 0, 0 (the 31st to 33rd numbers)
 
     std::unique_ptr<BallRack> rack = makeRack(seed);
     const Matrix4& world = rack->ballList()[10]->world();
