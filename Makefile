@@ -63,3 +63,20 @@ fuzz: deps
 		-DTARNVALE_BUILD_TESTS=OFF -DTARNVALE_BUILD_TOOLS=OFF >/dev/null
 	@cmake --build $(FUZZ_BUILD_DIR) --target tarnvale_fuzzers -j $(JOBS)
 	@fuzz/run-fuzzers $(FUZZ_BUILD_DIR) $(FUZZ_SECONDS)
+
+# The demo in a web page, compiled with Debian's emscripten:
+# $(WEB_BUILD_DIR)/site (index.html, tarnvale.js, tarnvale.wasm and the data).
+# Its libraries are built once from Debian's sources into
+# $(WEB_BUILD_DIR)/deps (scripts/build-web-deps). serve-web serves the site
+# on 127.0.0.1:$(PORT); test-web checks it in headless Chromium.
+WEB_BUILD_DIR ?= build-web
+PORT ?= 8080
+.PHONY: web serve-web test-web
+web:
+	@JOBS=$(JOBS) scripts/build-web $(WEB_BUILD_DIR)
+
+serve-web: web
+	@scripts/serve-web $(WEB_BUILD_DIR)/site $(PORT)
+
+test-web: web build
+	@scripts/test-web $(WEB_BUILD_DIR)

@@ -6,6 +6,10 @@
 #include <ctime>
 #include <sched.h>
 
+#ifdef __EMSCRIPTEN__
+#include "web/BrowserTurn.h"
+#endif
+
 namespace {
 
 constexpr int64_t nanosecondsPerSecond = 1000000000;
@@ -53,6 +57,11 @@ BOOL WINAPI QueryPerformanceFrequency(LARGE_INTEGER* lpFrequency)
 void WINAPI Sleep(DWORD dwMilliseconds)
 {
     ++sleeps;
+#ifdef __EMSCRIPTEN__
+    // In a page the program's thread is the browser's: it yields there.
+    tvplat::web::giveBrowserItsTurn(dwMilliseconds);
+    return;
+#endif
     if (dwMilliseconds == 0) {
         // Gives up the rest of the time slice to any thread that is ready.
         sched_yield();
