@@ -35,6 +35,11 @@ public:
 
     void removeAt(size_t i)
     {
+        if (i == 0) {  // the usual case: the oldest message, no shifting
+            popFront();
+            if (count == 0) head = 0;
+            return;
+        }
         for (size_t j = i; j + 1 < count; ++j)
             at(j) = at(j + 1);
         --count;

@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -212,10 +213,62 @@ TEST_F(CaptureTool, UsageErrorsExitWithTwo)
     EXPECT_NE(help.out.find("usage:"), std::string::npos);
 }
 
-TEST_F(CaptureTool, UnwritableOutputIsAFailure)
+// The names in the scratch folder, for what a run left there.
+std::vector<std::string> namesIn(const fs::path& folder)
 {
-    const std::string path = (dir / "missing-folder" / "shot.png").string();
-    const CaptureRun r = CaptureRun::run({}, {"--frames", "1", "--out", path});
+    std::vector<std::string> names;
+    for (const auto& entry : fs::directory_iterator(folder)) names.push_back(entry.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+// An output that cannot be written is a failure, found before the first
+// frame where it can be, else at the first write that fails, which ends the
+// run. A file is replaced only by a whole new image: a write that fails (a
+// full disk) leaves the old file as it was and nothing of the new one.
+TEST_F(CaptureTool, OutputThatCannotBeWrittenIsAFailureFoundAtOnce)
+{
+    const std::string missing = png("missing-folder/shot.png");
+    CaptureRun r = CaptureRun::run({}, {"--frames", "300", "--out", missing});
     EXPECT_TRUE(r.exitedWith(1)) << r.describe();
-    EXPECT_NE(r.err.find(path), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find(missing), std::string::npos) << r.err;
+    EXPECT_TRUE(r.out.empty()) << "no frame was drawn: " << r.out;
+
+    // The second numbered file cannot be written (a folder has its name).
+    fs::create_directory(png("run-2.png"));
+    r = CaptureRun::run({}, {"--frames", "300", "--every", "1", "--out", png("run.png")});
+    EXPECT_TRUE(r.exitedWith(1)) << r.describe();
+    EXPECT_EQ(r.field("frames"), "2") << "the run stops at the first failed write";
+    EXPECT_EQ(r.field("exit"), "failed");
+    EXPECT_NE(r.field("error").find("run-2.png"), std::string::npos) << r.out;
+    EXPECT_EQ(namesIn(dir.path()), (std::vector<std::string>{"run-1.png", "run-2.png"}));
+
+    // 64 KiB of room where a frame takes more.
+    const std::string kept = "the image of an earlier run";
+    std::ofstream(png("keep.png"), std::ios::binary) << kept;
+    testsupport::ChildOptions full;
+    full.fileSizeLimit = 64 << 10;
+    for (const char* name : {"keep.png", "new.png"}) {
+        r = CaptureRun::run({"--frames", "1", "--out", png(name)}, full);
+        EXPECT_TRUE(r.exitedWith(1)) << r.describe();
+        EXPECT_EQ(r.field("exit"), "failed") << r.out;
+    }
+    EXPECT_EQ(readFile(png("keep.png")), kept);
+    EXPECT_EQ(namesIn(dir.path()), (std::vector<std::string>{"keep.png", "run-1.png", "run-2.png"}));
+}
+
+// What the tool prints on stdout must arrive: a full device or a closed
+// stream is a failure, not a success nobody heard of.
+TEST_F(CaptureTool, StdoutThatCannotBeWrittenIsAFailure)
+{
+    for (const char* target : {"/dev/full", "-"}) {
+        testsupport::ChildOptions options;
+        options.standardOutput = target;
+        const CaptureRun help = CaptureRun::run({"--help"}, options);
+        EXPECT_TRUE(help.exitedWith(1)) << target << ": " << help.describe();
+        EXPECT_NE(help.err.find("cannot write the usage"), std::string::npos) << help.err;
+        const CaptureRun frames = CaptureRun::run({"--frames", "1"}, options);
+        EXPECT_TRUE(frames.exitedWith(1)) << target << ": " << frames.describe();
+        EXPECT_NE(frames.err.find("cannot write the summary"), std::string::npos) << frames.err;
+    }
 }

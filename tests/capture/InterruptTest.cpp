@@ -1,6 +1,6 @@
 // Ctrl+C during a long capture run: the run stops in order after the frame
 // being drawn, writes the screenshot of the frames done, says so in its
-// summary and exits 130. On a terminal a progress line counts the frames
+// summary and exits 130 (SIGTERM the same, 143). On a terminal a progress line counts the frames
 // while the run goes on; with stderr in a file nothing of it appears.
 #include <gtest/gtest.h>
 
@@ -62,22 +62,22 @@ bool readTerminalUntil(int master, std::string& into, const std::string& text, s
     return false;
 }
 
-// True once the process catches SIGINT (its handler is in place): the
+// True once the process catches `signal` (its handler is in place): the
 // signal mask of caught signals in /proc/<pid>/status.
-bool catchesInterrupt(pid_t pid)
+bool catchesSignal(pid_t pid, int signal)
 {
     std::ifstream status("/proc/" + std::to_string(pid) + "/status");
     std::string line;
     while (std::getline(status, line))
-        if (line.rfind("SigCgt:", 0) == 0) return (std::stoull(line.substr(7), nullptr, 16) >> (SIGINT - 1)) & 1;
+        if (line.rfind("SigCgt:", 0) == 0) return (std::stoull(line.substr(7), nullptr, 16) >> (signal - 1)) & 1;
     return false;
 }
 
 // Runs the capture tool for far more frames than the test waits for, with
 // stdout in a file and stderr on a terminal (or in a file), then interrupts
 // it: with Ctrl+C typed on the terminal once the progress line shows, or
-// with SIGINT once it catches the signal.
-InterruptedRun interruptCapture(const fs::path& dir, bool onTerminal)
+// with `signal` once it catches it.
+InterruptedRun interruptCapture(const fs::path& dir, bool onTerminal, int signal = SIGINT)
 {
     InterruptedRun result;
     result.screenshot = dir / "shot.png";
@@ -101,8 +101,8 @@ InterruptedRun interruptCapture(const fs::path& dir, bool onTerminal)
         if (readTerminalUntil(master, result.terminal, std::string("of ") + totalFrames, std::chrono::seconds(90)))
             (void)!write(master, "\x03", 1);  // Ctrl+C, as typed
     } else {
-        if (testsupport::waitFor([&] { return catchesInterrupt(child); }, std::chrono::seconds(30)))
-            kill(child, SIGINT);
+        if (testsupport::waitFor([&] { return catchesSignal(child, signal); }, std::chrono::seconds(30)))
+            kill(child, signal);
     }
     readTerminalUntil(master, result.terminal, "", std::chrono::seconds(60));
     int raw = 0;
@@ -118,11 +118,11 @@ InterruptedRun interruptCapture(const fs::path& dir, bool onTerminal)
     return result;
 }
 
-void expectStoppedInOrder(const InterruptedRun& run)
+void expectStoppedInOrder(const InterruptedRun& run, int signal = SIGINT)
 {
-    EXPECT_EQ(run.status, 130) << run.terminal << run.stderrFile;
+    EXPECT_EQ(run.status, 128 + signal) << run.terminal << run.stderrFile;
     ASSERT_TRUE(run.summary.is_object()) << run.terminal << run.stderrFile;
-    EXPECT_EQ(run.summary.value("exit", ""), "interrupted");
+    EXPECT_EQ(run.summary.value("exit", ""), signal == SIGTERM ? "terminated" : "interrupted");
     const uint64_t frames = run.summary.value("frames", uint64_t{0});
     EXPECT_GE(frames, 1u);
     EXPECT_LT(frames, 1000000u);
@@ -146,4 +146,8 @@ TEST(CaptureInterrupt, CtrlCStopsTheRunInOrderAndTheProgressLineShowsOnlyOnATerm
     const InterruptedRun signalled = interruptCapture(dir, false);
     expectStoppedInOrder(signalled);
     EXPECT_EQ(signalled.stderrFile.find("tarnvale-capture: frame"), std::string::npos) << signalled.stderrFile;
+
+    // SIGTERM (a session ending, a service stopped) stops it in the same
+    // order and says so: not a quit, and not a success.
+    expectStoppedInOrder(interruptCapture(dir, false, SIGTERM), SIGTERM);
 }

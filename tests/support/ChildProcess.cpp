@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <signal.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -41,6 +42,21 @@ fs::path scratchFile(const char* what)
     const int err = errFile.empty() ? out : ::open(errFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
     const int in = ::open("/dev/null", O_RDONLY);
     if (out < 0 || err < 0 || in < 0 || ::dup2(out, 1) < 0 || ::dup2(err, 2) < 0 || ::dup2(in, 0) < 0) ::_exit(127);
+    // A stream sent elsewhere, or closed.
+    const std::string* const elsewhere[] = {&options.standardOutput, &options.standardError};
+    for (int stream = 1; stream <= 2; ++stream) {
+        const std::string& target = *elsewhere[stream - 1];
+        if (target.empty()) continue;
+        const int fd = target == "-" ? -1 : ::open(target.c_str(), O_WRONLY);
+        if (target != "-" && (fd < 0 || ::dup2(fd, stream) < 0)) ::_exit(127);
+        if (fd >= 0) ::close(fd);
+        if (target == "-") ::close(stream);
+    }
+    if (options.fileSizeLimit > 0) {
+        const rlimit limit = {static_cast<rlim_t>(options.fileSizeLimit), static_cast<rlim_t>(options.fileSizeLimit)};
+        // Ignored, SIGXFSZ lets the write fail instead of ending the child.
+        if (::setrlimit(RLIMIT_FSIZE, &limit) != 0 || ::signal(SIGXFSZ, SIG_IGN) == SIG_ERR) ::_exit(127);
+    }
     if (!options.folder.empty() && ::chdir(options.folder.c_str()) != 0) ::_exit(127);
     // Everything else of the test's closes; the extra descriptor stays.
     for (int fd = 3; fd < 1024; ++fd)

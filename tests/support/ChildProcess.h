@@ -26,6 +26,14 @@ struct ChildOptions {
     std::vector<std::string> environment;
     double timeLimitSeconds = 90.0;
     std::function<bool()> whileRunning;
+    // Where stdout and stderr go instead of into ChildRun::out and err: a
+    // file to write ("/dev/full"), or "-" to start the child with the
+    // stream closed.
+    std::string standardOutput;
+    std::string standardError;
+    // The most bytes the child may write to a file, 0 for no limit; a write
+    // beyond it fails (EFBIG) as on a full disk.
+    long fileSizeLimit = 0;
 };
 
 struct ChildRun {

@@ -287,17 +287,22 @@ const char* captureUsage()
            "  --drag X0,Y0:X1,Y1  left-button drag in client pixels, posted after frame FRAME\n"
            "                      (default 0: before the first frame)\n"
            "  --mouse-moves N     left-button press at the client centre, N moves with the button\n"
-           "                      held (round a circle of radius 100) and the release, all queued\n"
-           "                      at once after frame FRAME; the loop takes one message a frame\n"
+           "                      held (round a circle of radius 100) and the release, posted after\n"
+           "                      frame FRAME; the loop takes one message a frame, and what the\n"
+           "                      queue cannot hold (10000 messages) follows as it empties\n"
            "  --key VK            key press with that virtual-key code (27 = Esc quits)\n"
            "  --window            show a real window instead of rendering offscreen\n"
            "  --debug             run with the application's debug mode on\n"
-           "  --out PATH.png      write the last frame as PNG\n"
-           "  --every K           with --out, also write every K-th frame as PATH-<frame>.png\n"
+           "  --out PATH.png      write the last frame as PNG (the folder must be writable; a file\n"
+           "                      there is replaced only by a whole new image)\n"
+           "  --every K           with --out, also write every K-th frame as PATH-<frame>.png;\n"
+           "                      the run stops at the first that cannot be written\n"
            "  --version           print the version\n"
-           "Ctrl+C stops the run after the current frame and writes the output for the frames done.\n"
-           "Exit status: 0 when the frames ran or the program quit, 1 when it could not start\n"
-           "or an output could not be written, 2 for a usage error, 130 after Ctrl+C.\n";
+           "Ctrl+C (SIGINT) or SIGTERM stops the run after the current frame and writes the output\n"
+           "for the frames done.\n"
+           "Exit status: 0 when the frames ran or the program quit, 1 when it could not start or an\n"
+           "output (a PNG file, the summary) could not be written, 2 for a usage error, 130 after\n"
+           "Ctrl+C, 143 after SIGTERM.\n";
 }
 
 bool parseCaptureOptions(int argc, const char* const* argv, CaptureOptions& options, std::string& error)

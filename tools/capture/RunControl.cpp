@@ -1,17 +1,30 @@
 #include "RunControl.h"
 
+#include "PngOutput.h"
+
 #include <signal.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdio>
 
 namespace {
 
-volatile sig_atomic_t interrupted = 0;
+volatile sig_atomic_t stoppedBy = 0;
 
-void onInterrupt(int)
+void onStopSignal(int signal)
 {
-    interrupted = 1;
+    if (stoppedBy == 0) {
+        stoppedBy = signal;
+        return;
+    }
+    // The second: the end, as without the handler, leaving no part of a file.
+    const int savedErrno = errno;
+    const char* partial = pngFileInProgress();
+    if (partial[0] != '\0') ::unlink(partial);
+    ::signal(signal, SIG_DFL);
+    ::raise(signal);  // delivered once this handler returns
+    errno = savedErrno;
 }
 
 constexpr std::chrono::seconds quietStart(2);
@@ -19,19 +32,23 @@ constexpr std::chrono::milliseconds redrawInterval(250);
 
 }  // namespace
 
-void catchInterrupt()
+void catchStopSignals()
 {
-    struct sigaction action = {};
-    action.sa_handler = onInterrupt;
-    sigemptyset(&action.sa_mask);
-    // SA_RESETHAND: the handler is used once; a second Ctrl+C kills.
-    action.sa_flags = SA_RESETHAND;
-    sigaction(SIGINT, &action, nullptr);
+    for (int signal : {SIGINT, SIGTERM}) {
+        struct sigaction action = {};
+        if (sigaction(signal, nullptr, &action) == 0 && action.sa_handler == SIG_IGN) continue;
+        action = {};
+        action.sa_handler = onStopSignal;
+        sigemptyset(&action.sa_mask);
+        sigaddset(&action.sa_mask, SIGINT);
+        sigaddset(&action.sa_mask, SIGTERM);
+        sigaction(signal, &action, nullptr);
+    }
 }
 
-bool interruptRequested()
+int stopSignal()
 {
-    return interrupted != 0;
+    return stoppedBy;
 }
 
 void ProgressLine::start(uint64_t totalFrames)

@@ -6,6 +6,7 @@
 #include "CaptureOptions.h"
 #include "PngOutput.h"
 #include "RunControl.h"
+#include "ScriptedInput.h"
 #include "../JsonString.h"
 
 #include "app/Application.h"
@@ -18,12 +19,15 @@
 #include <tarnvale_d3dx.h>
 #include <tarnvale_platform.h>
 
+#include <signal.h>
 #include <sys/resource.h>
 
 #include <algorithm>
 #include <chrono>
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -39,11 +43,11 @@ double millisecondsBetween(Clock::time_point from, Clock::time_point to)
 struct CaptureRun {
     const CaptureOptions* options = nullptr;
     HWND window = nullptr;
-    size_t nextMessage = 0;      // first scripted message not yet posted
+    ScriptedInput* input = nullptr;
     uint64_t presented = 0;      // Present calls seen by the hook
     uint64_t framesRun = 0;
     bool stoppedByTool = false;
-    bool interrupted = false;    // stopped by Ctrl+C
+    int stoppedBySignal = 0;     // SIGINT (Ctrl+C) or SIGTERM stopped the run
     ProgressLine progress;
 
     // The last frame read back, kept for --out. Only the frames written are
@@ -53,7 +57,8 @@ struct CaptureRun {
     std::vector<uint8_t> rgb;
     uint64_t imageFrame = 0;     // the frame in rgb; 0: none
     uint64_t readBacks = 0;
-    bool outputFailed = false;
+    bool outputFailed = false;   // the run stops after the frame whose output failed
+    std::string outputError;     // what failed, for the summary
 
     std::string device;
     std::string fpsText;
@@ -90,23 +95,13 @@ long minorFaults()
     return usage.ru_minflt;
 }
 
-void postMessagesDue(CaptureRun& run, uint64_t frame)
-{
-    const std::vector<ScriptedMessage>& messages = run.options->messages;
-    while (run.nextMessage < messages.size() && messages[run.nextMessage].afterFrame <= frame) {
-        const ScriptedMessage& m = messages[run.nextMessage++];
-        if (!PostMessageA(run.window, m.message, m.wParam, m.lParam))
-            std::fprintf(stderr, "tarnvale-capture: could not post message 0x%04X\n", m.message);
-    }
-}
-
 void onWindowCreated(HWND window, void* user)
 {
     CaptureRun& run = *static_cast<CaptureRun*>(user);
     run.windowCreated = Clock::now();
     run.window = window;
     // Input scripted for frame 0 waits in the queue for the first loop turn.
-    postMessagesDue(run, 0);
+    run.input->postDue(window, 0);
     run.toolMilliseconds += millisecondsBetween(run.windowCreated, Clock::now());
 }
 
@@ -125,8 +120,7 @@ std::string numberedPath(const std::string& out, uint64_t frame)
 bool toolStopsAfter(const CaptureRun& run, uint64_t frame)
 {
     const CaptureOptions& options = *run.options;
-    const bool inputHandled = options.messages.empty() || (run.nextMessage == options.messages.size() &&
-                                                           tvplat::pendingMessageCount() == 0);
+    const bool inputHandled = options.messages.empty() || (run.input->allPosted() && tvplat::pendingMessageCount() == 0);
     return (frame >= options.frames && inputHandled) || frame >= maxRunFrames(options);
 }
 
@@ -136,10 +130,8 @@ bool toolStopsAfter(const CaptureRun& run, uint64_t frame)
 // WM_QUIT and the tool posts nothing ahead of it after this frame.
 bool lastFrame(const CaptureRun& run, uint64_t frame)
 {
-    const std::vector<ScriptedMessage>& messages = run.options->messages;
-    const bool postsAfterThisFrame = run.nextMessage < messages.size() && messages[run.nextMessage].afterFrame <= frame;
-    return toolStopsAfter(run, frame) || interruptRequested() ||
-           (tvplat::quitMessageNext() && !postsAfterThisFrame);
+    return toolStopsAfter(run, frame) || stopSignal() != 0 ||
+           (tvplat::quitMessageNext() && !run.input->postsAfter(frame));
 }
 
 void onPresent(IDirect3DDevice9* device, void* user)
@@ -166,13 +158,12 @@ void onPresent(IDirect3DDevice9* device, void* user)
             if (options.every != 0 && frame % options.every == 0) {
                 const std::string path = numberedPath(options.out, frame);
                 if (!writePngRgb(path, run.width, run.height, run.rgb, error)) {
-                    std::fprintf(stderr, "tarnvale-capture: cannot write %s: %s\n", path.c_str(), error.c_str());
+                    run.outputError = "cannot write " + path + ": " + error;
                     run.outputFailed = true;
                 }
             }
         } else {
-            std::fprintf(stderr, "tarnvale-capture: cannot read frame %llu back: %s\n",
-                         static_cast<unsigned long long>(frame), error.c_str());
+            run.outputError = "cannot read frame " + std::to_string(frame) + " back: " + error;
             run.outputFailed = true;
             run.imageFrame = 0;
         }
@@ -206,7 +197,7 @@ bool onFrame(Application& application, IDirect3DDevice9* device, uint64_t frame,
     // Decided before this frame's messages are posted, as at its Present.
     const bool stop = toolStopsAfter(run, frame);
     if (!stop)
-        postMessagesDue(run, frame);
+        run.input->postDue(run.window, frame);
     run.progress.update(frame);
 
     run.lastFrameEnd = Clock::now();
@@ -224,11 +215,14 @@ bool onFrame(Application& application, IDirect3DDevice9* device, uint64_t frame,
     }
     if (stop)
         run.stoppedByTool = true;
-    // Ctrl+C stops the run after a frame read back for --out: this one if
-    // the request came before its Present, else the next; at once when an
-    // output failed, since no frame is read back after that.
-    if (interruptRequested() && !stop && (options.out.empty() || run.outputFailed || run.imageFrame == frame)) {
-        run.interrupted = true;
+    // An output that failed ends the run: the frames after it would be
+    // drawn for nothing.
+    if (run.outputFailed)
+        return false;
+    // A stop signal ends the run after a frame read back for --out: this
+    // one if the signal came before its Present, else the next.
+    if (stopSignal() != 0 && !stop && (options.out.empty() || run.imageFrame == frame)) {
+        run.stoppedBySignal = stopSignal();
         return false;
     }
     return !stop;
@@ -287,7 +281,9 @@ StartupFigures startupFigures(const CaptureRun& run)
     return f;
 }
 
-void printSummary(const CaptureRun& run, const char* exitReason)
+// Prints the one-line summary; false when it could not be written (a full
+// device, a closed stream).
+bool printSummary(const CaptureRun& run, const char* exitReason, const std::string& failure = std::string())
 {
     std::vector<double> sorted = run.frameMs;
     std::sort(sorted.begin(), sorted.end());
@@ -336,9 +332,21 @@ void printSummary(const CaptureRun& run, const char* exitReason)
             ",\"constant_bytes\":" + perFrame(b.constantUploadBytes, a.constantUploadBytes) + "}";
     json += ",\"frame_ms\":{\"median\":" + jsonNumber(median) + ",\"p95\":" + jsonNumber(percentile(sorted, 0.95)) +
             ",\"max\":" + jsonNumber(sorted.empty() ? 0.0 : sorted.back()) + "}";
-    json += ",\"exit\":\"" + std::string(exitReason) + "\"}";
+    json += ",\"exit\":\"" + std::string(exitReason) + "\"";
+    if (!failure.empty())
+        json += ",\"error\":" + jsonString(failure);
+    json += "}";
     std::printf("%s\n", json.c_str());
-    std::fflush(stdout);
+    return std::fflush(stdout) == 0 && !std::ferror(stdout);
+}
+
+// Writes `text` to stdout; false, with a message, when it cannot be written.
+bool printText(const std::string& text, const char* what)
+{
+    std::fputs(text.c_str(), stdout);
+    if (std::fflush(stdout) == 0 && !std::ferror(stdout)) return true;
+    std::fprintf(stderr, "tarnvale-capture: cannot write the %s to standard output: %s\n", what, std::strerror(errno));
+    return false;
 }
 
 }  // namespace
@@ -351,15 +359,16 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "tarnvale-capture: %s\n%s", error.c_str(), captureUsage());
         return 2;
     }
-    if (options.help) {
-        std::fputs(captureUsage(), stdout);
-        return 0;
+    if (options.help)
+        return printText(captureUsage(), "usage") ? 0 : 1;
+    if (options.version)
+        return printText(std::string("tarnvale-capture ") + TARNVALE_VERSION + "\n", "version") ? 0 : 1;
+    // Found now rather than after the frames: an output that cannot be written.
+    if (!options.out.empty() && !pngPathWritable(options.out, error)) {
+        std::fprintf(stderr, "tarnvale-capture: cannot write %s: %s\n", options.out.c_str(), error.c_str());
+        return 1;
     }
-    if (options.version) {
-        std::printf("tarnvale-capture %s\n", TARNVALE_VERSION);
-        return 0;
-    }
-    catchInterrupt();
+    catchStopSignals();
     if (!options.window)
         setenv("SDL_VIDEODRIVER", "offscreen", 1);
     tvplat::setMessageBoxMode(tvplat::MessageBoxMode::StderrOnly);
@@ -368,6 +377,8 @@ int main(int argc, char** argv)
 
     CaptureRun run;
     run.options = &options;
+    ScriptedInput input(options.messages);
+    run.input = &input;
     run.frameMs.reserve(options.frames);
 
     ProgramHooks hooks;
@@ -387,26 +398,35 @@ int main(int argc, char** argv)
     run.progress.finish();
 
     if (status != 0) {
-        printSummary(run, "failed");
-        std::fprintf(stderr, "tarnvale-capture: the program could not start (status %d)\n", status);
+        const std::string failure = "the program could not start (status " + std::to_string(status) + ")";
+        printSummary(run, "failed", failure);
+        std::fprintf(stderr, "tarnvale-capture: %s\n", failure.c_str());
         return 1;
     }
 
-    int exitStatus = 0;
-    if (!options.out.empty()) {
+    if (!options.out.empty() && !run.outputFailed) {
         if (run.imageFrame == 0 || run.imageFrame != run.framesRun) {
-            std::fprintf(stderr, "tarnvale-capture: no frame to write to %s (%s)\n", options.out.c_str(),
-                         run.framesRun == 0   ? "no frame was drawn"
-                         : run.outputFailed   ? "frames are not read back after an output failed"
-                                              : "the last frame could not be read back");
-            exitStatus = 1;
+            run.outputError = "no frame to write to " + options.out + " (" +
+                              (run.framesRun == 0 ? "no frame was drawn" : "the last frame could not be read back") + ")";
+            run.outputFailed = true;
         } else if (!writePngRgb(options.out, run.width, run.height, run.rgb, error)) {
-            std::fprintf(stderr, "tarnvale-capture: cannot write %s: %s\n", options.out.c_str(), error.c_str());
-            exitStatus = 1;
+            run.outputError = "cannot write " + options.out + ": " + error;
+            run.outputFailed = true;
         }
-        if (run.outputFailed)
-            exitStatus = 1;
     }
-    printSummary(run, run.interrupted ? "interrupted" : run.stoppedByTool ? "frames" : "quit");
-    return run.interrupted ? 130 : exitStatus;
+    if (run.outputFailed) {
+        std::fprintf(stderr, "tarnvale-capture: %s\n", run.outputError.c_str());
+        if (!printSummary(run, "failed", run.outputError))
+            std::fprintf(stderr, "tarnvale-capture: cannot write the summary to standard output: %s\n",
+                         std::strerror(errno));
+        return 1;
+    }
+    const int signal = run.stoppedBySignal;
+    if (!printSummary(run, signal == SIGTERM ? "terminated" : signal != 0 ? "interrupted"
+                           : run.stoppedByTool ? "frames" : "quit")) {
+        std::fprintf(stderr, "tarnvale-capture: cannot write the summary to standard output: %s\n",
+                     std::strerror(errno));
+        return 1;
+    }
+    return signal != 0 ? 128 + signal : 0;
 }
