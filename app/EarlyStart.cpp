@@ -1,5 +1,7 @@
 #include "app/EarlyStart.h"
 
+#include <tarnvale_platform.h>
+
 #include <string>
 #include <vector>
 
@@ -18,9 +20,13 @@ std::vector<std::string> startupImages()
 }
 
 // The program's shaders, in the order it compiles them. The compiler's
-// server is forked from this process first, before any thread exists.
+// server is forked from this process first, before any thread exists; and
+// before that, and before anything opens a file, a socket or the display,
+// the standard streams the program was started without are held, so that
+// none of those takes their numbers.
 std::vector<tvd3dx::ShaderFile> startServerForShaders()
 {
+    tvplat::holdStandardDescriptors();
     tvd3dx::startShaderCompiler();
     return {{"textfont.vsh", "main", "vs_1_1"}, {"superellipsoid.vsh", "main", "vs_2_0"},
             {"superellipsoid.psh", "main", "ps_2_0"}};

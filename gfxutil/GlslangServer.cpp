@@ -4,6 +4,7 @@
 
 #include <tarnvale_d3dx.h>
 
+#include <fcntl.h>
 #include <signal.h>
 #include <sys/resource.h>
 #include <sys/socket.h>
@@ -65,10 +66,28 @@ struct ServerProcess {
 std::mutex serverMutex;
 ServerProcess server;
 
+// Moves a descriptor above the standard ones. A program started with one of
+// them closed would otherwise get the socket there, and its messages for
+// stderr (or a tool's output for stdout) would go into the socket.
+bool aboveStandardDescriptors(int& fd)
+{
+    if (fd > STDERR_FILENO) return true;
+    const int moved = ::fcntl(fd, F_DUPFD_CLOEXEC, STDERR_FILENO + 1);
+    ::close(fd);
+    fd = moved;
+    return moved >= 0;
+}
+
 bool startServer()
 {
     int fds[2];
     if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, fds) != 0) return false;
+    const bool first = aboveStandardDescriptors(fds[0]);
+    if (!aboveStandardDescriptors(fds[1]) || !first) {
+        for (int fd : fds)
+            if (fd >= 0) ::close(fd);
+        return false;
+    }
     const pid_t child = ::fork();
     if (child < 0) {
         ::close(fds[0]);

@@ -83,6 +83,16 @@ void resetMessageQueue();
 // than "" or "0".
 bool environmentFlag(const char* name);
 
+// ----- Standard streams ------------------------------------------------------------
+// Puts a descriptor in the place of each standard stream (0, 1, 2) that the
+// process was started without, so that no file, socket or display
+// connection opened later takes that number and receives what is written to
+// the stream. The stand-in is /dev/null opened against the stream's
+// direction: writing to stdout or stderr, or reading stdin, still fails
+// (EBADF) as it would on the closed descriptor. Call it first thing, before
+// anything opens a file.
+void holdStandardDescriptors();
+
 // ----- Diagnostics --------------------------------------------------------------
 // The reason for the last failure that came from SDL (window creation without
 // a display, a video driver that cannot start); empty when there was none.

@@ -157,4 +157,18 @@ INSTANTIATE_TEST_SUITE_P(Files, OneDamagedShader, ::testing::ValuesIn(ScratchFol
                              return name;
                          });
 
+// Started with stderr closed, a shader that does not compile still stops the
+// program in order: no descriptor opened later (the shader compiler's
+// socket, the display connection, a file) may take stderr's number and
+// receive the messages meant for it.
+TEST(ClosedStderr, ABrokenShaderStillStopsTheProgramInOrder)
+{
+    ScratchFolder folder("closed-stderr");
+    ASSERT_TRUE(apply(folder, "superellipsoid.psh", Damage::SyntaxError));
+    testsupport::ChildOptions options;
+    options.folder = folder.path();
+    options.standardError = "-";
+    EXPECT_TRUE(failedToStart(CaptureRun::run(captureArguments(), options)));
+}
+
 }  // namespace
