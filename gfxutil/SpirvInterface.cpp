@@ -162,8 +162,9 @@ std::string adjustVertexOutput(std::vector<uint32_t>& words, const ModuleInterfa
     return std::string();
 }
 
-// A fragment stage output: COLORn to location n, DEPTH to the built-in depth.
-std::string adjustFragmentOutput(std::vector<uint32_t>& words, const Variable& v)
+// A fragment stage output: COLORn to location n, DEPTH to the built-in depth;
+// `colour0` counts the COLOR0 outputs.
+std::string adjustFragmentOutput(std::vector<uint32_t>& words, const Variable& v, int& colour0)
 {
     if (v.locationAt == 0) return std::string();  // already a built-in (SV_Depth, ...)
     std::string name;
@@ -172,6 +173,7 @@ std::string adjustFragmentOutput(std::vector<uint32_t>& words, const Variable& v
     if (name == "COLOR" || name == "SV_TARGET") {
         if (index > 7) return "pixel shader output " + v.semantic + " is beyond the eight render targets";
         words[v.locationAt + 3] = index;
+        if (index == 0) ++colour0;
     } else if ((name == "DEPTH" || name == "SV_DEPTH") && index == 0) {
         makeBuiltIn(words, v, builtInFragDepth);
     } else {
@@ -188,16 +190,19 @@ std::string SpirvInterface::adjust(std::vector<uint32_t>& words, Stage stage)
     ModuleInterface module;
     if (!gatherInterface(words, module)) return "the compiler produced a malformed SPIR-V module";
     int positions = 0;
+    int colour0 = 0;
     for (uint32_t id : module.declared) {
         const Variable& v = module.variables[id];
         std::string error = missingSemantic(v);
         if (error.empty() && v.output)
             error = stage == Stage::Vertex ? adjustVertexOutput(words, module, v, positions)
-                                           : adjustFragmentOutput(words, v);
+                                           : adjustFragmentOutput(words, v, colour0);
         if (!error.empty()) return error;
     }
     if (stage == Stage::Vertex && positions != 1)
         return positions == 0 ? "the vertex shader has no POSITION output" : "the vertex shader has more than one POSITION output";
+    // As Direct3D 9 requires: the colour of the first render target at least.
+    if (stage == Stage::Fragment && colour0 == 0) return "the pixel shader has no COLOR0 output: it writes no colour";
     return std::string();
 }
 

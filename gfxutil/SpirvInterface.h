@@ -10,7 +10,8 @@
 //                   end up with one float4 position output.
 //   fragment stage: COLORn and SV_TARGETn outputs go to location n; DEPTH
 //                   (DEPTH0) becomes the built-in FragDepth; any other output
-//                   semantic is an error.
+//                   semantic is an error, and so is a stage without a
+//                   COLOR0 (SV_TARGET0) output.
 #pragma once
 
 #include <cstdint>

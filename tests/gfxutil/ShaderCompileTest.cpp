@@ -385,6 +385,15 @@ TEST_F(ShaderFiles, StageMismatchesAndBadProfilesFail)
     EXPECT_TRUE(FAILED(out.hr));
     EXPECT_NE(out.errors.find("'POSITION'"), std::string::npos) << out.errors;
 
+    // A pixel shader that writes no colour (its pixels would be whatever the
+    // driver leaves), or only depth.
+    for (const char* source : {"void main() {}", "float main() : DEPTH { return 0.5; }"}) {
+        compile(out, source, "ps_2_0");
+        EXPECT_TRUE(FAILED(out.hr)) << source;
+        EXPECT_NE(out.errors.find("memory: error: the pixel shader has no COLOR0 output"), std::string::npos)
+            << out.errors;
+    }
+
     for (const char* profile : {"vs_4_0", "ps_5_0", "cs_2_0", "VS_2_0", "", "vs_2_0 "}) {
         compile(out, ballVertexShader, profile);
         EXPECT_TRUE(FAILED(out.hr)) << profile;
