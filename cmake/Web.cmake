@@ -75,9 +75,11 @@ set(TARNVALE_WEB_LINK_OPTIONS
   -sUSE_SDL=0 -sMIN_WEBGL_VERSION=2 -sMAX_WEBGL_VERSION=2 -sENVIRONMENT=web
   -sALLOW_MEMORY_GROWTH=1 -sINITIAL_MEMORY=64MB -sFORCE_FILESYSTEM=1
   "-sEXPORTED_RUNTIME_METHODS=[FS,addRunDependency,removeRunDependency]"
-  # The loop yields in Sleep (platform/web/BrowserTurn.cpp); only the
-  # functions on the stack there are instrumented for Asyncify.
-  -sASYNCIFY "-sASYNCIFY_IMPORTS=[tarnvale_wait_for_browser]"
+  # The loop yields in Sleep (platform/web/BrowserTurn.cpp). The stack
+  # there is main, runProgram, Sleep: direct calls only, so Asyncify need
+  # not instrument what indirect calls reach (the COM interfaces, glslang):
+  # 2.58 MB of code instead of 4.09 MB (2.55 MB without Asyncify).
+  -sASYNCIFY "-sASYNCIFY_IMPORTS=[tarnvale_wait_for_browser]" -sASYNCIFY_IGNORE_INDIRECT=1
   CACHE STRING "emscripten's link options for the web program")
 target_link_options(tarnvale PRIVATE ${TARNVALE_WEB_LINK_OPTIONS})
 set_target_properties(tarnvale PROPERTIES SUFFIX ".js")
