@@ -14,10 +14,41 @@ std::string offered()
 
 }  // namespace
 
-bool GlCaps::ofCurrentContext(GlCaps& caps, std::string& reason)
+GlCaps GlCaps::forApi(Api api)
 {
-    caps = GlCaps{};
+    GlCaps caps;
+    caps.api = api;
+    if (api == Api::Gl45) return caps;
+    caps.directStateAccess = false;
+    caps.persistentConstantRing = false;
+    caps.clipControl = false;
+    caps.mirrorClampToEdge = false;
+    if (api == Api::Gl33) {
+        caps.textureStorage = false;
+        caps.glslVersion = 330;
+        return caps;
+    }
+    // OpenGL ES 3.0 as WebGL 2 has it: whatever a later ES version or an
+    // extension would add is left alone, so this path is the browser's.
+    caps.es = true;
+    caps.bgraTextures = false;
+    caps.bgraVertices = false;
+    caps.textureReadBack = false;
+    caps.bgraReadPixels = false;
+    caps.polygonMode = false;
+    caps.borderClamp = false;
+    caps.lodBias = false;
+    caps.glslVersion = 300;
+#ifdef __EMSCRIPTEN__
+    caps.fenceWaits = false;
+#endif
+    return caps;
+}
+
+bool GlCaps::ofCurrentContext(GlCaps& caps, std::string& reason, Api ceiling)
+{
     const int version = epoxy_gl_version();
+    Api api = Api::Es30;
     if (epoxy_is_desktop_gl()) {
         GLint profile = 0;
         glGetIntegerv(GL_CONTEXT_PROFILE_MASK, &profile);
@@ -26,43 +57,15 @@ bool GlCaps::ofCurrentContext(GlCaps& caps, std::string& reason)
             reason = "OpenGL 4.5 core, 3.3 core or OpenGL ES 3.0 is needed; the driver offers " + offered();
             return false;
         }
-        if (version < 45) {
-            caps.api = Api::Gl33;
-            caps.directStateAccess = false;
-            caps.persistentConstantRing = false;
-            caps.clipControl = false;
-            caps.textureStorage = false;
-            caps.mirrorClampToEdge = false;
-            caps.glslVersion = 330;
-        }
-        caps.debugOutput = version >= 43 || epoxy_has_gl_extension("GL_KHR_debug");
-    } else {
-        if (version < 30) {
-            reason = "OpenGL 4.5 core, 3.3 core or OpenGL ES 3.0 is needed; the driver offers " + offered();
-            return false;
-        }
-        // OpenGL ES 3.0 as WebGL 2 has it: whatever a later ES version or an
-        // extension would add is left alone, so this path is the browser's.
-        caps.api = Api::Es30;
-        caps.es = true;
-        caps.directStateAccess = false;
-        caps.persistentConstantRing = false;
-        caps.clipControl = false;
-        caps.bgraTextures = false;
-        caps.bgraVertices = false;
-        caps.textureReadBack = false;
-        caps.bgraReadPixels = false;
-        caps.polygonMode = false;
-        caps.borderClamp = false;
-        caps.lodBias = false;
-        caps.mirrorClampToEdge = false;
-        caps.glslVersion = 300;
-#ifdef __EMSCRIPTEN__
-        caps.fenceWaits = false;
-#else
-        caps.debugOutput = epoxy_has_gl_extension("GL_KHR_debug");
-#endif
+        api = version >= 45 && ceiling == Api::Gl45 ? Api::Gl45 : Api::Gl33;
+    } else if (version < 30) {
+        reason = "OpenGL 4.5 core, 3.3 core or OpenGL ES 3.0 is needed; the driver offers " + offered();
+        return false;
     }
+    caps = forApi(api);
+#ifndef __EMSCRIPTEN__
+    caps.debugOutput = (!caps.es && version >= 43) || epoxy_has_gl_extension("GL_KHR_debug");
+#endif
     caps.packInvert = !caps.es && epoxy_has_gl_extension("GL_MESA_pack_invert");
     return true;
 }

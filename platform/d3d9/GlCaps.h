@@ -67,8 +67,11 @@ struct GlCaps {
     int glslVersion = 450;
 
     // The capabilities of the current context, when it is one of the three
-    // kinds; false with what it offers instead.
-    static bool ofCurrentContext(GlCaps& caps, std::string& reason);
+    // kinds, and no more than `ceiling` offers (a 4.5 context can be used as
+    // a 3.3 one); false with what it offers instead.
+    static bool ofCurrentContext(GlCaps& caps, std::string& reason, Api ceiling = Api::Gl45);
+    // What a context of `api` offers, extensions aside.
+    static GlCaps forApi(Api api);
 
     // "OpenGL 4.5 core", "OpenGL 3.3 core", "OpenGL ES 3.0".
     const char* name() const;

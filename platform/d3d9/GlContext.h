@@ -45,9 +45,13 @@ public:
     const GlCaps& caps() const { return glCaps; }
 
 protected:
-    // Learns what the context, current now, offers; false with the reason
-    // when it is none of the kinds the layer draws with.
-    bool learnCaps(std::string& reason) { return GlCaps::ofCurrentContext(glCaps, reason); }
+    // Learns what the context, current now, offers (no more than `ceiling`);
+    // false with the reason when it is none of the kinds the layer draws
+    // with.
+    bool learnCaps(std::string& reason, GlCaps::Api ceiling = GlCaps::Api::Gl45)
+    {
+        return GlCaps::ofCurrentContext(glCaps, reason, ceiling);
+    }
 
     // Makes this context current / makes no context of its kind current.
     virtual bool bind() = 0;

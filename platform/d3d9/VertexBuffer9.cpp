@@ -183,8 +183,11 @@ HRESULT VertexBuffer9::create(DeviceServices* device, UINT length, DWORD usage, 
     VertexBuffer9* created = new VertexBuffer9(device, length, usage, fvf, pool);
     // Storage only: its contents come with the first upload or the first
     // binding, whichever is first.
-    const GlObjects::BufferUse use =
-        (usage & D3DUSAGE_DYNAMIC) ? GlObjects::BufferUse::UpdatedVertices : GlObjects::BufferUse::Vertices;
+    // Small buffers are the ones written again and again (a label's text),
+    // whatever their usage says; large static ones are meshes, written once.
+    const GlObjects::BufferUse use = (usage & D3DUSAGE_DYNAMIC) || length < copyKeptBelow
+                                         ? GlObjects::BufferUse::UpdatedVertices
+                                         : GlObjects::BufferUse::Vertices;
     const bool made = createdWithoutGlError(
         [&] { created->name = GlObjects::createBuffer(device->tracker(), use, length, nullptr); });
     if (!made) {

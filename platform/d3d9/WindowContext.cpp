@@ -6,21 +6,39 @@
 
 #include <SDL.h>
 
+#include <cstdlib>
+#include <cstring>
+#include <iterator>
+
 namespace {
 
 struct ContextVersion {
+    const char* name;  // as TARNVALE_D3D9_GL names it
     int major;
     int minor;
     int profile;
+    GlCaps::Api api;
 };
 
 // Best first: a driver that makes a 4.5 core context gets every feature the
 // layer can use; 3.3 core and ES 3.0 reach older and smaller GPUs.
 constexpr ContextVersion versionsToTry[] = {
-    {4, 5, SDL_GL_CONTEXT_PROFILE_CORE},
-    {3, 3, SDL_GL_CONTEXT_PROFILE_CORE},
-    {3, 0, SDL_GL_CONTEXT_PROFILE_ES},
+    {"4.5", 4, 5, SDL_GL_CONTEXT_PROFILE_CORE, GlCaps::Api::Gl45},
+    {"3.3", 3, 3, SDL_GL_CONTEXT_PROFILE_CORE, GlCaps::Api::Gl33},
+    {"es3.0", 3, 0, SDL_GL_CONTEXT_PROFILE_ES, GlCaps::Api::Es30},
 };
+
+// Where TARNVALE_D3D9_GL names one of them, the attempts start there, and
+// the device uses no more than that (to see a driver's 3.3 or ES path where
+// it offers more: drivers give their best core context for a 3.3 request);
+// anything else is the best first.
+size_t firstVersionToTry()
+{
+    const char* chosen = std::getenv("TARNVALE_D3D9_GL");
+    for (size_t i = 0; chosen != nullptr && i < std::size(versionsToTry); ++i)
+        if (std::strcmp(chosen, versionsToTry[i].name) == 0) return i;
+    return 0;
+}
 
 }  // namespace
 
@@ -35,7 +53,9 @@ std::unique_ptr<WindowContext> WindowContext::create(SDL_Window* window, bool de
     }
     releaseActive();
     std::unique_ptr<WindowContext> created;
-    for (const ContextVersion& version : versionsToTry) {
+    const size_t first = versions == Versions::Any ? firstVersionToTry() : 0;
+    for (size_t i = first; i < std::size(versionsToTry); ++i) {
+        const ContextVersion& version = versionsToTry[i];
         if (versions == Versions::Core45 && version.major != 4) break;
         // The window's pixel format was fixed when it was made; the context
         // must ask for the same.
@@ -51,7 +71,7 @@ std::unique_ptr<WindowContext> WindowContext::create(SDL_Window* window, bool de
         }
         created.reset(new WindowContext(window, context));
         created->markActive();
-        if (created->learnCaps(reason)) break;
+        if (created->learnCaps(reason, versionsToTry[first].api)) break;
         created.reset();
     }
     // Windows made later ask for the usual format again.

@@ -11,7 +11,9 @@
 #include <new>
 
 namespace {
-std::atomic<bool> countingAllocations{false};
+// Set on the thread whose allocations are counted: a driver's own threads
+// (a Vulkan driver compiling pipelines under zink) are not the layer's.
+thread_local bool countingAllocations = false;
 std::atomic<long> allocations{0};
 }  // namespace
 
@@ -21,7 +23,7 @@ std::atomic<long> allocations{0};
 namespace {
 void* countedAllocation(std::size_t size)
 {
-    if (countingAllocations.load(std::memory_order_relaxed)) allocations.fetch_add(1, std::memory_order_relaxed);
+    if (countingAllocations) allocations.fetch_add(1, std::memory_order_relaxed);
     return std::malloc(size ? size : 1);
 }
 }  // namespace
