@@ -13,6 +13,7 @@
 
 #include <cerrno>
 #include <chrono>
+#include <cstdio>
 #include <cstring>
 #include <mutex>
 
@@ -142,9 +143,34 @@ std::string describeEnd(int status)
     return "the shader compiler stopped without a result";
 }
 
-Channel::Deadline compileDeadline()
+// The server's resident memory in bytes; 0 when it cannot be read.
+uint64_t residentBytes(pid_t pid)
 {
-    return std::chrono::steady_clock::now() + std::chrono::seconds(GlslangServer::timeLimitSeconds);
+    const std::string path = "/proc/" + std::to_string(pid) + "/statm";
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return 0;
+    char text[128];
+    const ssize_t got = ::read(fd, text, sizeof text - 1);
+    ::close(fd);
+    if (got <= 0) return 0;
+    text[got] = '\0';
+    unsigned long long size = 0, resident = 0;
+    if (std::sscanf(text, "%llu %llu", &size, &resident) != 2) return 0;
+    return resident * static_cast<uint64_t>(::sysconf(_SC_PAGESIZE));
+}
+
+// The channel for one job on the server now running: its time limit, and a
+// watch on the memory it takes from here on (measured as the server's
+// resident memory, which a limit on its address space would not bound under
+// AddressSanitizer, whose shadow memory is reserved ahead).
+Channel jobChannel()
+{
+    Channel channel(server.fd, std::chrono::steady_clock::now() + std::chrono::seconds(GlslangServer::timeLimitSeconds));
+    const pid_t pid = server.pid;
+    const uint64_t before = residentBytes(pid);
+    if (before != 0)
+        channel.watch = [pid, before] { return residentBytes(pid) <= before + GlslangServer::memoryLimitBytes; };
+    return channel;
 }
 
 }  // namespace
@@ -181,7 +207,7 @@ bool GlslangServer::compile(const GlslangJob& job, glslang::TShader::Includer& i
         return true;
     }
 
-    Channel channel(server.fd, compileDeadline());
+    Channel channel = jobChannel();
     bool sent = sendJob(channel, job);
     if (!sent) {
         // The server ended just now, before it took the job: a new one.
@@ -190,16 +216,19 @@ bool GlslangServer::compile(const GlslangJob& job, glslang::TShader::Includer& i
             output = runGlslang(job, includer);
             return true;
         }
-        channel = Channel(server.fd, compileDeadline());
+        channel = jobChannel();
         sent = sendJob(channel, job);
     }
     if (sent && awaitResult(channel, includer, output)) return true;
 
     // The server is gone, or past its time, or no longer trusted.
     const bool timedOut = channel.timedOut;
+    const bool overMemory = channel.stopped;
     const int status = stopServer(!channel.peerClosed);
     output = GlslangOutput();
-    failure = timedOut ? "the shader compiler did not finish within " + std::to_string(timeLimitSeconds) + " seconds"
-                       : describeEnd(status);
+    failure = timedOut     ? "the shader compiler did not finish within " + std::to_string(timeLimitSeconds) + " seconds"
+              : overMemory ? "the shader compiler took more than " + std::to_string(memoryLimitBytes >> 20) +
+                                 " MiB of memory for this source"
+                           : describeEnd(status);
     return false;
 }

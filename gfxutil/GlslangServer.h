@@ -18,6 +18,7 @@
 
 #include <glslang/Public/ShaderLang.h>
 
+#include <cstdint>
 #include <string>
 
 class GlslangServer {
@@ -27,8 +28,13 @@ public:
     // startShaderCompiler). A server that cannot be started is no failure.
     static void start();
 
-    // A compile taking longer than this is stopped (and its server with it).
+    // A compile taking longer than this, or more memory than this (a source
+    // that makes glslang's preprocessor expand without end), is stopped, and
+    // its server with it. Glslang takes some 125 bytes for each byte of
+    // dense source, so this holds sources of megabytes, far beyond any
+    // Direct3D 9 shader.
     static constexpr int timeLimitSeconds = 60;
+    static constexpr uint64_t memoryLimitBytes = uint64_t{256} << 20;
 
     // Compiles `job`. Returns false with `failure` set (one line) when the
     // server crashed, was stopped or could not be reached; otherwise

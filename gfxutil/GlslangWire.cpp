@@ -4,6 +4,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <map>
@@ -92,10 +93,15 @@ bool Channel::waitForData()
             timedOut = true;
             return false;
         }
-        pollfd wait = {fd, POLLIN, 0};
-        const int ready = ::poll(&wait, 1, static_cast<int>(left.count()));
-        if (ready > 0) return true;
-        if (ready < 0 && errno != EINTR) return false;
+        const auto wait = watch ? std::min(left, std::chrono::milliseconds(watchInterval)) : left;
+        pollfd ready = {fd, POLLIN, 0};
+        const int answer = ::poll(&ready, 1, static_cast<int>(wait.count()));
+        if (answer > 0) return true;
+        if (answer < 0 && errno != EINTR) return false;
+        if (watch && !watch()) {
+            stopped = true;
+            return false;
+        }
     }
 }
 

@@ -18,6 +18,7 @@
 #include <chrono>
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <string>
 
 enum GlslangMessage : uint32_t {
@@ -29,7 +30,9 @@ enum GlslangMessage : uint32_t {
 };
 
 // One end of the socket. With a deadline, a receive that has to wait past
-// it fails and sets timedOut.
+// it fails and sets timedOut. With a watch, a receive that waits asks it
+// every watchInterval whether to go on waiting; a false answer fails the
+// receive and sets stopped.
 class Channel {
 public:
     typedef std::chrono::steady_clock::time_point Deadline;
@@ -53,8 +56,12 @@ public:
     }
     bool getText(std::string& text);
 
+    std::function<bool()> watch;
+    static constexpr std::chrono::milliseconds watchInterval{10};
+
     bool timedOut = false;
     bool peerClosed = false;
+    bool stopped = false;
 
 private:
     bool waitForData();

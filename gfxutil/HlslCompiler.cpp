@@ -4,6 +4,7 @@
 #include "FileData.h"
 #include "GlslangServer.h"
 #include "Prefetch.h"
+#include "ProfileLimits.h"
 #include "SpirvInterface.h"
 
 #include <glslang/Public/ShaderLang.h>
@@ -315,6 +316,9 @@ HRESULT HlslCompiler::compile(const char* source, size_t length, const std::stri
     std::string interfaceError = SpirvInterface::adjust(
         spirv, stage == EShLangVertex ? SpirvInterface::Stage::Vertex : SpirvInterface::Stage::Fragment);
     if (!interfaceError.empty()) return fail(messages, sourceName, interfaceError, E_FAIL);
+    // Nothing beyond what the profile allows goes on to a driver.
+    const std::string limitError = ProfileLimits::check(spirv, profile);
+    if (!limitError.empty()) return fail(messages, sourceName, limitError, E_FAIL);
 
     code.assign(spirv.begin(), spirv.end());
     return S_OK;

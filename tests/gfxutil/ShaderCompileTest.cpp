@@ -405,6 +405,57 @@ TEST_F(ShaderFiles, StageMismatchesAndBadProfilesFail)
     EXPECT_NE(out.errors.find("entry point 'vertexMain' not found"), std::string::npos) << out.errors;
 }
 
+// A shader beyond what its profile allows is refused with the limit it
+// exceeds, before any driver sees it; the same source compiles for a profile
+// that allows it, and what the code does not use does not count.
+TEST(ShaderCompile, ShadersBeyondTheirProfileAreRefused)
+{
+    const struct {
+        const char* source;
+        const char* refusedIn;
+        const char* message;
+        const char* acceptedIn;  // null: none
+    } cases[] = {
+        {"static float big[100000];\n"
+         "float4 main(float2 t : TEXCOORD0) : COLOR0\n"
+         "{ big[(int)(t.x * 100)] = t.y; return float4(big[(int)(t.y * 100)], 0, 0, 1); }\n",
+         "ps_2_0", "ps_2_0 has 12 temporary registers; array 'big' alone needs at least 25000", nullptr},
+        {"float4 k[40] : register(c0);\n"
+         "float4 main(float2 t : TEXCOORD0) : COLOR0 { return k[(int)(t.x * 40)]; }\n",
+         "ps_2_0", "ps_2_0 has 32 constant registers (c0 to c31); 'k' reaches c39", "ps_3_0"},
+        // Loops unroll where the profile has none.
+        {"float4 main(float2 t : TEXCOORD0) : COLOR0\n"
+         "{ float4 c = float4(t, 0, 1); for (int i = 0; i < 100; i++) c = sin(c * 1.01); return c; }\n",
+         "ps_2_0", "ps_2_0 has 64 arithmetic instruction slots; the shader needs at least 200", "ps_3_0"},
+        {"sampler2D s : register(s0);\n"
+         "float4 main(float2 t : TEXCOORD0) : COLOR0\n"
+         "{ float4 c = 0; for (int i = 0; i < 40; i++) c += tex2D(s, t + i * 0.01); return c; }\n",
+         "ps_2_0", "ps_2_0 has 32 texture instruction slots; the shader needs at least 40", "ps_2_a"},
+        {"float4 main(float4 p : POSITION) : POSITION\n"
+         "{ for (int i = 200; i > 0; i--) p = normalize(p) * 2; return p; }\n",
+         "vs_1_1", "vs_1_1 has 128 instruction slots; the shader needs at least 400", "vs_2_0"},
+    };
+    for (const auto& c : cases) {
+        Compiled out;
+        compile(out, c.source, c.refusedIn);
+        EXPECT_TRUE(FAILED(out.hr)) << c.source;
+        EXPECT_NE(out.errors.find(std::string("memory: error: ") + c.message), std::string::npos) << out.errors;
+        if (c.acceptedIn == nullptr) continue;
+        compile(out, c.source, c.acceptedIn);
+        EXPECT_EQ(out.hr, S_OK) << c.acceptedIn << ": " << out.errors;
+    }
+
+    // At the limits, and beyond them only in what the code leaves unused.
+    for (const char* source :
+         {"float4 k[32] : register(c0); float4 unused[300] : register(c40); static float4 a[12];\n"
+          "float4 main(float2 t : TEXCOORD0) : COLOR0\n"
+          "{ a[0] = k[31]; for (int i = 1; i < 12; i++) a[i] = a[i - 1] * t.x; return a[11]; }\n"}) {
+        Compiled out;
+        compile(out, source, "ps_2_0");
+        EXPECT_EQ(out.hr, S_OK) << out.errors;
+    }
+}
+
 TEST_F(ShaderFiles, MissingOversizedAndNullInputsFail)
 {
     Compiled out;

@@ -141,3 +141,29 @@ TEST(ShaderServer, IncludeHandlerIsAskedInTheCallersProcess)
     EXPECT_EQ(include.open, 0);
     EXPECT_EQ(include.closed.size(), 2u);
 }
+
+// A source that makes glslang's preprocessor expand without end (each macro
+// twice the one before, 2^40 terms) is stopped at the compiler's memory
+// bound, with a message, and the next compile goes on on a new server.
+TEST(ShaderServer, ASourceThatExpandsWithoutEndIsStoppedAtTheMemoryBound)
+{
+    std::string source = "#define M0 x\n";
+    for (int i = 1; i <= 40; ++i)
+        source += "#define M" + std::to_string(i) + " (M" + std::to_string(i - 1) + " + M" + std::to_string(i - 1) + ")\n";
+    source += "float4 main(float2 t : TEXCOORD0) : COLOR0 { float x = t.x; return float4(M40, 0, 0, 1); }\n";
+    ID3DXBuffer* code = nullptr;
+    ID3DXBuffer* errors = nullptr;
+    ::testing::internal::CaptureStderr();
+    EXPECT_EQ(D3DXCompileShader(source.c_str(), static_cast<UINT>(source.size()), nullptr, nullptr, "main", "ps_2_0", 0,
+                                &code, &errors, nullptr),
+              E_FAIL);
+    ::testing::internal::GetCapturedStderr();
+    ASSERT_NE(errors, nullptr);
+    EXPECT_NE(std::string(static_cast<const char*>(errors->GetBufferPointer()))
+                  .find("memory: error: the shader compiler took more than 256 MiB of memory for this source"),
+              std::string::npos)
+        << static_cast<const char*>(errors->GetBufferPointer());
+    errors->Release();
+    EXPECT_EQ(code, nullptr);
+    EXPECT_EQ(compile(kPixelShader), S_OK);
+}
