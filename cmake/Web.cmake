@@ -6,9 +6,6 @@
 
 set(TARNVALE_WEB_DEPS "${CMAKE_SOURCE_DIR}/build-web/deps" CACHE PATH
     "Where scripts/build-web-deps installed the web build's libraries")
-# The Direct3D 9 layer is compiled in once its OpenGL ES 3.0 path builds for
-# the browser; until then the page runs the program without a device.
-option(TARNVALE_WEB_D3D9 "Compile the Direct3D 9 layer into the web build" OFF)
 
 set(web_deps ${TARNVALE_WEB_DEPS})
 foreach(library SDL2 png z glslang HLSL SPIRV MachineIndependent GenericCodeGen OSDependent OGLCompiler
@@ -28,19 +25,16 @@ file(GLOB web_platform_sources CONFIGURE_DEPENDS
   ${CMAKE_CURRENT_SOURCE_DIR}/platform/win32/*.cpp
   ${CMAKE_CURRENT_SOURCE_DIR}/platform/dinput8/*.cpp
   ${CMAKE_CURRENT_SOURCE_DIR}/platform/web/*.cpp)
-if(TARNVALE_WEB_D3D9)
-  file(GLOB web_d3d9_sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/platform/d3d9/*.cpp)
-  # Presenters for X11 and Wayland and Mesa's software device: a page has
-  # only its canvas.
-  list(REMOVE_ITEM web_d3d9_sources
-    ${CMAKE_CURRENT_SOURCE_DIR}/platform/d3d9/X11Presenter.cpp
-    ${CMAKE_CURRENT_SOURCE_DIR}/platform/d3d9/WaylandPresenter.cpp
-    ${CMAKE_CURRENT_SOURCE_DIR}/platform/d3d9/SoftwareContext.cpp)
-else()
-  set(web_d3d9_sources
-    ${CMAKE_CURRENT_SOURCE_DIR}/platform/d3d9/StartupProfile.cpp
-    ${CMAKE_CURRENT_SOURCE_DIR}/platform/web/no-d3d9/NoDirect3D9.cpp)
-endif()
+# The Direct3D 9 layer on the page's WebGL 2, through its OpenGL ES 3.0 path
+# (the hardware device); the reference device's software rasteriser and the
+# presenters for X11 and Wayland are Linux's (platform/web/NoSoftwareDevice.cpp
+# says so): a page has only its canvas.
+file(GLOB web_d3d9_sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/platform/d3d9/*.cpp)
+list(REMOVE_ITEM web_d3d9_sources
+  ${CMAKE_CURRENT_SOURCE_DIR}/platform/d3d9/X11Presenter.cpp
+  ${CMAKE_CURRENT_SOURCE_DIR}/platform/d3d9/WaylandPresenter.cpp
+  ${CMAKE_CURRENT_SOURCE_DIR}/platform/d3d9/FramePresenter.cpp
+  ${CMAKE_CURRENT_SOURCE_DIR}/platform/d3d9/SoftwareContext.cpp)
 add_library(tarnvale_platform STATIC ${web_platform_sources} ${web_d3d9_sources})
 target_include_directories(tarnvale_platform
   PUBLIC ${CMAKE_CURRENT_SOURCE_DIR}/platform/include

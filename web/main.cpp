@@ -14,6 +14,7 @@
 
 #include <tarnvale_platform.h>
 
+#include <SDL.h>
 #include <emscripten.h>
 
 #include <cstdint>
@@ -56,6 +57,10 @@ int main()
     // Message boxes cannot wait for a click in a page: their text goes to
     // stderr, which the page shows.
     tvplat::setMessageBoxMode(tvplat::MessageBoxMode::StderrOnly);
+    // The program yields in Sleep only. SDL's own yield in SDL_GL_SwapWindow
+    // would unwind through the device's Present, a virtual call that
+    // Asyncify does not instrument here (cmake/Web.cmake).
+    SDL_SetHint(SDL_HINT_EMSCRIPTEN_ASYNCIFY, "0");
     const double seed = pageSeed();
     if (seed >= 0)
         tvplat::useScriptedClock(static_cast<int64_t>(seed), scriptedFrameNanoseconds, tvplat::ClockStep::PerFrame);

@@ -47,7 +47,7 @@
 #include <d3d9.h>
 #include <tarnvale_d3d9.h>
 
-#include <epoxy/gl.h>
+#include "GlApi.h"
 
 #include <memory>
 #include <string>

@@ -1,6 +1,6 @@
 #include "GlCaps.h"
 
-#include <epoxy/gl.h>
+#include "GlApi.h"
 
 namespace {
 
@@ -41,6 +41,7 @@ GlCaps GlCaps::forApi(Api api)
     caps.glslVersion = 300;
 #ifdef __EMSCRIPTEN__
     caps.fenceWaits = false;
+    caps.bufferReadBack = false;
 #endif
     return caps;
 }

@@ -61,6 +61,9 @@ struct GlCaps {
     bool debugOutput = false;
     // Waiting on a fence with a timeout (WebGL allows none).
     bool fenceWaits = true;
+    // Reading a buffer back without stalling the pipeline (WebGL's
+    // getBufferSubData waits for the GPU).
+    bool bufferReadBack = true;
 
     // The GLSL the context compiles: "#version 450", "#version 330" or
     // "#version 300 es".

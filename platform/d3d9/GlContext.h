@@ -15,7 +15,7 @@
 
 #include "GlCaps.h"
 
-#include <epoxy/gl.h>
+#include "GlApi.h"
 
 #include <string>
 

@@ -10,7 +10,7 @@
 #include "FormatTable.h"
 #include "GlStateTracker.h"
 
-#include <epoxy/gl.h>
+#include "GlApi.h"
 
 #include <cstdint>
 #include <string>

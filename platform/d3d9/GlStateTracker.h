@@ -10,7 +10,7 @@
 
 #include <tarnvale_d3d9.h>
 
-#include <epoxy/gl.h>
+#include "GlApi.h"
 
 #include <cstdint>
 

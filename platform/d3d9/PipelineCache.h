@@ -12,7 +12,7 @@
 #include <d3d9.h>
 #include <tarnvale_d3d9.h>
 
-#include <epoxy/gl.h>
+#include "GlApi.h"
 
 #include <cstdint>
 #include <string>

@@ -6,7 +6,7 @@
 #include "ShaderChild.h"
 
 #include <d3d9.h>
-#include <epoxy/gl.h>
+#include "GlApi.h"
 
 
 class PixelShader9 final : public ShaderChild<IDirect3DPixelShader9, IID_IDirect3DPixelShader9> {

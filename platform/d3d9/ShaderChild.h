@@ -8,7 +8,7 @@
 #include "ShaderTranslator.h"
 
 #include <d3d9.h>
-#include <epoxy/gl.h>
+#include "GlApi.h"
 
 #include <cstddef>
 #include <cstdio>

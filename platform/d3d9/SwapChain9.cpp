@@ -76,7 +76,14 @@ void SwapChain9::present()
     context->present(*tracker, offscreen ? framebuffer : 0, static_cast<int>(backWidth), static_cast<int>(backHeight));
 
     // Keep the CPU at most two frames ahead: fence this frame, wait for the
-    // one two frames back. Offscreen, nothing else would hold it back.
+    // one two frames back. Offscreen, nothing else would hold it back. (A
+    // browser allows no waiting on fences; it paces the frames itself.)
+    if (!tracker->caps().fenceWaits) {
+        ++frame;
+        chooseTarget();
+        bindTarget();
+        return;
+    }
     const size_t slot = frame % (framesInFlight + 1);
     fences[slot] = glFenceSync(GL_SYNC_GPU_COMMANDS_COMPLETE, 0);
     tracker->countCall();

@@ -24,7 +24,7 @@
 #include "Surface9.h"
 
 #include <d3d9.h>
-#include <epoxy/gl.h>
+#include "GlApi.h"
 
 #include <memory>
 #include <vector>

@@ -15,7 +15,7 @@
 
 #include "GlStateTracker.h"
 
-#include <epoxy/gl.h>
+#include "GlApi.h"
 
 #include <cstddef>
 #include <cstdint>

@@ -101,11 +101,11 @@ const VertexBuffer9::SharedVertices* VertexBuffer9::shareOnFirstDraw(UINT offset
     if (!dropsCopy() || !sharingEnabled()) return nullptr;
     if (!owner()->makeCurrent()) return nullptr;
     // The contents come back from GL once, into a copy that goes at once,
-    // so the memory use stays what it was before the first draw.
-    const bool readBack = copy.get() == nullptr;
-    if (readBack && !makeCopy()) return nullptr;
+    // so the memory use stays what it was before the first draw (where
+    // reading back would stall, the copy was kept for this and goes now).
+    if (copy.get() == nullptr && !makeCopy()) return nullptr;
     const bool built = buildShared(copy.get(), offset, stride);
-    if (readBack) copy.drop(owner()->staging());
+    copy.drop(owner()->staging());
     return built ? &shared : nullptr;
 }
 
@@ -291,7 +291,10 @@ HRESULT WINAPI VertexBuffer9::Unlock()
     }
     dirtyLow = dirtyHigh = 0;
     // GL has it all now: a large static buffer lets go of its copy.
-    if (uploaded && dropsCopy()) copy.drop(owner()->staging());
+    // Where reading GL's copy back stalls the pipeline (WebGL), it stays
+    // until the first draw has built the shared vertices from it.
+    const bool neededForSharing = !owner()->tracker().caps().bufferReadBack && sharingEnabled();
+    if (uploaded && dropsCopy() && !neededForSharing) copy.drop(owner()->staging());
     return D3D_OK;
 }
 

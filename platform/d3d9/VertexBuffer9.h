@@ -30,7 +30,7 @@
 #include "StagingBlock.h"
 
 #include <d3d9.h>
-#include <epoxy/gl.h>
+#include "GlApi.h"
 
 #include <cstdint>
 #include <memory>

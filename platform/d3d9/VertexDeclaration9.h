@@ -4,7 +4,7 @@
 #include "DeviceChild.h"
 
 #include <d3d9.h>
-#include <epoxy/gl.h>
+#include "GlApi.h"
 
 #include <vector>
 

@@ -6,7 +6,7 @@
 #include "ShaderChild.h"
 
 #include <d3d9.h>
-#include <epoxy/gl.h>
+#include "GlApi.h"
 
 class VertexShader9 final : public ShaderChild<IDirect3DVertexShader9, IID_IDirect3DVertexShader9> {
 public:

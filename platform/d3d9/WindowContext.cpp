@@ -34,10 +34,14 @@ constexpr ContextVersion versionsToTry[] = {
 // anything else is the best first.
 size_t firstVersionToTry()
 {
+#ifdef __EMSCRIPTEN__
+    return std::size(versionsToTry) - 1;  // a browser's WebGL 2 is OpenGL ES 3.0
+#else
     const char* chosen = std::getenv("TARNVALE_D3D9_GL");
     for (size_t i = 0; chosen != nullptr && i < std::size(versionsToTry); ++i)
         if (std::strcmp(chosen, versionsToTry[i].name) == 0) return i;
     return 0;
+#endif
 }
 
 }  // namespace
