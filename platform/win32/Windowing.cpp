@@ -4,6 +4,7 @@
 #include <tarnvale_platform.h>
 
 #include "win32/Win32Internal.h"
+#include "win32/XErrorTrap.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -277,14 +278,24 @@ Uint32 sdlWindowFlags(DWORD style)
 // null (SDL's reason kept) when none can be made.
 SDL_Window* openSdlWindow(const char* title, const ClientPlacement& client, Uint32 flags)
 {
-    // The Direct3D layer renders with an OpenGL 4.5 core context on this
-    // window; its pixel format is fixed when the window is created.
+    // The Direct3D layer renders with an OpenGL context on this window; its
+    // pixel format is fixed when the window is created.
     tvplat::setWindowGlFormat();
-    SDL_Window* sdl = SDL_CreateWindow(title, client.x, client.y, client.width, client.height, flags);
+    SDL_Window* sdl = nullptr;
+    const std::string xError = tvplat::withoutFatalXErrors(
+        [&] { sdl = SDL_CreateWindow(title, client.x, client.y, client.width, client.height, flags); }, &sdl);
+    std::string why = sdl == nullptr ? SDL_GetError() : "";
+    if (sdl != nullptr && !xError.empty()) {
+        // The display's OpenGL failed while the window was made (a GL driver
+        // that cannot start there): the window is not to be drawn with it.
+        SDL_DestroyWindow(sdl);
+        sdl = nullptr;
+        why = "its OpenGL failed: " + xError;
+    }
     if (sdl == nullptr) {
-        // A display without OpenGL for windows (an X server without GLX)
-        // still takes a plain window, which software rendering can show in.
-        const std::string why = SDL_GetError();
+        // A display without OpenGL for windows (an X server without GLX, or
+        // with a driver that fails) still takes a plain window, which
+        // software rendering can show in.
         sdl = SDL_CreateWindow(title, client.x, client.y, client.width, client.height, flags & ~SDL_WINDOW_OPENGL);
         if (sdl != nullptr)
             std::fprintf(stderr, "CreateWindowExA: the display offers no OpenGL for windows (%s); made without it\n",

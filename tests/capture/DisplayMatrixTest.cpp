@@ -17,6 +17,8 @@
 //                                            |                         | nothing else does
 //   Xvfb with GLX, GALLIUM_DRIVER=softpipe   | MIT-SHM XImages         | (a driver offering
 //                                            |                         | OpenGL 3.3 only)
+//   Xvfb with GLX, GALLIUM_DRIVER=zink (a    | MIT-SHM XImages         | one line on stderr
+//   driver that fails with an X error)       |                         | says why
 //   weston (x11 back end in Xvfb), Wayland   | the window's EGL, then  |
 //   with llvmpipe, then with softpipe        | wl_shm buffers          |
 //   Xvfb without GLX, the window resized,    | MIT-SHM XImages         | the frame stretched
@@ -241,6 +243,12 @@ TEST_F(DisplayMatrix, OffscreenIsTheReference)
     // the software device's display first: REF starts llvmpipe all the same.
     const ImageDifference softpipe = compareImages(offscreenFrame({"GALLIUM_DRIVER=softpipe"}, "softpipe.png"), softwareDevice);
     EXPECT_TRUE(softpipe.sameSize && softpipe.differingPixels == 0) << softpipe.differingPixels << " pixels differ";
+    // Mesa's loader told to load another driver (zink, which finds no Vulkan
+    // device for the window): REF's software device loads llvmpipe anyway.
+    const ImageDifference zink = compareImages(
+        offscreenFrame({"MESA_LOADER_DRIVER_OVERRIDE=zink", "XDG_RUNTIME_DIR=" + folder.path().string()}, "zink.png"),
+        softwareDevice);
+    EXPECT_TRUE(zink.sameSize && zink.differingPixels == 0) << zink.differingPixels << " pixels differ";
 }
 
 TEST_F(DisplayMatrix, XServerWithGlx)
@@ -270,6 +278,20 @@ TEST_F(DisplayMatrix, DriverWithOnlyOpenGl33)
     reference = softwareDeviceFrame();
     const CaptureRun run = runWindowed(environment);
     EXPECT_TRUE(run.errLinesWith("OpenGL 4.5").empty()) << run.err;
+}
+
+// A GL driver that cannot start on the display answers the window's
+// creation with an X error (zink without a Vulkan device for it): the window
+// is made without OpenGL, with one line saying why, and REF shows its frames
+// through the software device.
+TEST_F(DisplayMatrix, DriverFailingOnTheDisplayLeavesAWindowWithoutOpenGl)
+{
+    ASSERT_TRUE(startX(true));
+    std::vector<std::string> environment = onX();
+    environment.insert(environment.end(), {"GALLIUM_DRIVER=zink", "XDG_RUNTIME_DIR=" + folder.path().string()});
+    reference = softwareDeviceFrame();
+    const CaptureRun run = runWindowed(environment);
+    EXPECT_EQ(run.errLinesWith("its OpenGL failed: X error").size(), 1u) << run.err;
 }
 
 TEST_F(DisplayMatrix, WaylandCompositor)

@@ -1,0 +1,21 @@
+// X errors while SDL talks to the display's OpenGL (GLX) on the program's
+// behalf. Xlib's default handler ends the process on the first error, and a
+// GL driver that cannot start on a display (Mesa's zink without a Vulkan
+// device, for one) answers a window's creation with an X error rather than
+// a failure SDL could report.
+#pragma once
+
+#include <functional>
+#include <string>
+
+struct SDL_Window;
+
+namespace tvplat {
+
+// Runs `work` with X errors recorded instead of ending the process, and
+// waits for the display to have answered every request of the window it
+// sets in *window (if any). Returns the first error, described, or an empty
+// string. Nothing is trapped where SDL's video does not run on X11.
+std::string withoutFatalXErrors(const std::function<void()>& work, SDL_Window* const* window);
+
+}  // namespace tvplat
