@@ -18,6 +18,9 @@
 //   a folder                                    |
 //   a FIFO (opening it must not wait)           |
 //   5 GiB (sparse; too large to read)           |
+//   beyond its profile (an array of 100,000     |
+//   floats; the driver took 44 s and 3 GiB      |
+//   over it)                                    |
 //
 // Every shader is compiled at start-up even when an earlier one failed, so
 // one run damages all three, each in a different way, and the damages
@@ -46,6 +49,7 @@ enum class Damage {
     Folder,
     Fifo,
     FiveGigabytes,
+    BeyondItsProfile,
 };
 
 struct DamageCase {
@@ -65,6 +69,7 @@ const DamageCase damages[] = {
     {Damage::Folder, "a folder"},
     {Damage::Fifo, "a FIFO"},
     {Damage::FiveGigabytes, "5 GiB"},
+    {Damage::BeyondItsProfile, "beyond its profile"},
 };
 constexpr size_t damageCount = sizeof damages / sizeof damages[0];
 
@@ -109,6 +114,15 @@ std::string replaceAll(std::string s, const std::string& from, const std::string
         break;
     case Damage::FiveGigabytes:
         ok = folder.write(file, std::string()) && ::truncate(folder.file(file).c_str(), 5ll << 30) == 0;
+        break;
+    case Damage::BeyondItsProfile:
+        ok = folder.write(file, file.find(".psh") != std::string::npos
+                                    ? "static float big[100000];\n"
+                                      "float4 main(float4 s : TEXCOORD0) : COLOR0\n"
+                                      "{ big[(int)(s.x * 100)] = s.y; return big[(int)(s.z * 100)]; }\n"
+                                    : "static float big[100000];\n"
+                                      "float4 main(float4 p : POSITION) : POSITION\n"
+                                      "{ big[(int)p.x] = p.y; return p * big[(int)p.z]; }\n");
         break;
     }
     if (!ok) return ::testing::AssertionFailure() << "could not damage " << file;
