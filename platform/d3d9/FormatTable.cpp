@@ -38,6 +38,14 @@ uint8_t widen(uint32_t value, int bits)
     return static_cast<uint8_t>((value * 255 + largest / 2) / largest);
 }
 
+// An 8-bit channel narrowed to n bits, the nearest value: the inverse of
+// widen().
+uint32_t narrow(uint8_t value, int bits)
+{
+    const uint32_t largest = (1u << bits) - 1;
+    return (uint32_t{value} * largest + 127) / 255;
+}
+
 }  // namespace
 
 void FormatTable::toRgba8(const GlFormat& format, const uint8_t* pixels, uint8_t* rgba, size_t count)
@@ -83,6 +91,54 @@ void FormatTable::toRgba8(const GlFormat& format, const uint8_t* pixels, uint8_t
     case D3DFMT_A8: convert([&](const uint8_t* p, uint8_t* o) { put(o, 0, 0, 0, p[0]); }); break;
     case D3DFMT_L8: convert([&](const uint8_t* p, uint8_t* o) { put(o, p[0], p[0], p[0], 255); }); break;
     case D3DFMT_A8L8: convert([&](const uint8_t* p, uint8_t* o) { put(o, p[0], p[0], p[0], p[1]); }); break;
+    default: break;
+    }
+}
+
+void FormatTable::fromRgba8(const GlFormat& format, const uint8_t* rgba, uint8_t* pixels, size_t count)
+{
+    const auto convert = [&](auto pixel) {
+        for (size_t i = 0; i < count; ++i) pixel(rgba + i * 4, pixels + i * format.bytesPerPixel);
+    };
+    const auto word = [](uint8_t* p, uint32_t w) {
+        p[0] = static_cast<uint8_t>(w);
+        p[1] = static_cast<uint8_t>(w >> 8);
+    };
+    const auto bytes = [](uint8_t* p, uint8_t a, uint8_t b, uint8_t c, uint8_t d) {
+        p[0] = a;
+        p[1] = b;
+        p[2] = c;
+        p[3] = d;
+    };
+    switch (format.format) {
+    case D3DFMT_A8R8G8B8: convert([&](const uint8_t* c, uint8_t* p) { bytes(p, c[2], c[1], c[0], c[3]); }); break;
+    case D3DFMT_X8R8G8B8: convert([&](const uint8_t* c, uint8_t* p) { bytes(p, c[2], c[1], c[0], 255); }); break;
+    case D3DFMT_A8B8G8R8: convert([&](const uint8_t* c, uint8_t* p) { bytes(p, c[0], c[1], c[2], c[3]); }); break;
+    case D3DFMT_X8B8G8R8: convert([&](const uint8_t* c, uint8_t* p) { bytes(p, c[0], c[1], c[2], 255); }); break;
+    case D3DFMT_R5G6B5:
+        convert([&](const uint8_t* c, uint8_t* p) {
+            word(p, narrow(c[0], 5) << 11 | narrow(c[1], 6) << 5 | narrow(c[2], 5));
+        });
+        break;
+    case D3DFMT_A1R5G5B5:
+    case D3DFMT_X1R5G5B5:
+        convert([&](const uint8_t* c, uint8_t* p) {
+            word(p, (c[3] >= 128 ? 0x8000u : 0) | narrow(c[0], 5) << 10 | narrow(c[1], 5) << 5 | narrow(c[2], 5));
+        });
+        break;
+    case D3DFMT_A4R4G4B4:
+        convert([&](const uint8_t* c, uint8_t* p) {
+            word(p, narrow(c[3], 4) << 12 | narrow(c[0], 4) << 8 | narrow(c[1], 4) << 4 | narrow(c[2], 4));
+        });
+        break;
+    case D3DFMT_A8: convert([&](const uint8_t* c, uint8_t* p) { p[0] = c[3]; }); break;
+    case D3DFMT_L8: convert([&](const uint8_t* c, uint8_t* p) { p[0] = c[0]; }); break;
+    case D3DFMT_A8L8:
+        convert([&](const uint8_t* c, uint8_t* p) {
+            p[0] = c[0];
+            p[1] = c[3];
+        });
+        break;
     default: break;
     }
 }

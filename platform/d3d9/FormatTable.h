@@ -30,4 +30,7 @@ public:
     // `format` as GL's R, G, B, A bytes, with what the swizzle would have
     // given (alpha 1 for X formats, L in red, green and blue).
     static void toRgba8(const GlFormat& format, const uint8_t* pixels, uint8_t* rgba, size_t count);
+    // The other way, for levels read back: what toRgba8 made of them gives
+    // back the original pixels.
+    static void fromRgba8(const GlFormat& format, const uint8_t* rgba, uint8_t* pixels, size_t count);
 };

@@ -33,7 +33,6 @@ GlCaps GlCaps::forApi(Api api)
     caps.es = true;
     caps.bgraTextures = false;
     caps.bgraVertices = false;
-    caps.textureReadBack = false;
     caps.bgraReadPixels = false;
     caps.polygonMode = false;
     caps.borderClamp = false;
@@ -68,6 +67,11 @@ bool GlCaps::ofCurrentContext(GlCaps& caps, std::string& reason, Api ceiling)
     caps.debugOutput = (!caps.es && version >= 43) || epoxy_has_gl_extension("GL_KHR_debug");
 #endif
     caps.packInvert = !caps.es && epoxy_has_gl_extension("GL_MESA_pack_invert");
+    // Immutable texture storage where a desktop driver offers it below 4.2:
+    // a texture made level by level is copied into one allocation again at
+    // its first use.
+    if (!caps.es && !caps.textureStorage)
+        caps.textureStorage = version >= 42 || epoxy_has_gl_extension("GL_ARB_texture_storage");
     return true;
 }
 

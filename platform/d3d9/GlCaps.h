@@ -10,7 +10,8 @@
 //   Es30  OpenGL ES 3.0, and nothing beyond it (WebGL 2's feature set, no
 //         extension required): as Gl33, and besides no BGRA data, no
 //         texture swizzles, no polygon modes or point sizes, no border
-//         clamping or LOD bias, no reading back textures.
+//         clamping or LOD bias; textures are read back through a
+//         framebuffer.
 //
 // The device's code asks these flags where it must; the GL calls that differ
 // live in GlObjects (object creation and updates), GlStateTracker (state),
@@ -34,7 +35,8 @@ struct GlCaps {
     // glClipControl: Direct3D's 0..1 clip-space depth without any help from
     // the vertex stage.
     bool clipControl = true;
-    // glTexStorage2D (4.2 and ES 3.0); else glTexImage2D level by level.
+    // glTexStorage2D (4.2, ARB_texture_storage and ES 3.0); else
+    // glTexImage2D level by level.
     bool textureStorage = true;
     // Texture data in Direct3D's BGRA layouts and swizzled views of
     // one-channel formats; without them textures hold RGBA8 converted on
@@ -42,9 +44,6 @@ struct GlCaps {
     bool bgraTextures = true;
     // Vertex attributes in D3DCOLOR's byte order (GL_BGRA size).
     bool bgraVertices = true;
-    // glGetTexImage / glGetTextureSubImage; without it managed textures keep
-    // their system-memory copy.
-    bool textureReadBack = true;
     // glReadPixels straight into BGRA words.
     bool bgraReadPixels = true;
     // Desktop-only rasteriser state: glPolygonMode, glPointSize and the

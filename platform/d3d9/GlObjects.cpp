@@ -1,5 +1,6 @@
 #include "GlObjects.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <utility>
@@ -140,7 +141,10 @@ void textureData(GlStateTracker& tracker, GLuint texture, const GlFormat& format
     const uint8_t* first = pixels + (size_t{static_cast<UINT>(rect.top)} * rowPixels + static_cast<UINT>(rect.left)) *
                                         format.bytesPerPixel;
     if (!tracker.caps().bgraTextures) {
-        std::vector<uint8_t> rgba(size_t{static_cast<UINT>(width)} * static_cast<UINT>(height) * 4);
+        // One conversion buffer, kept: fresh memory for every upload would
+        // fault its pages in again each time.
+        static std::vector<uint8_t> rgba;
+        rgba.resize(std::max(rgba.size(), size_t{static_cast<UINT>(width)} * static_cast<UINT>(height) * 4));
         for (GLsizei row = 0; row < height; ++row)
             FormatTable::toRgba8(format, first + size_t{static_cast<UINT>(row)} * rowPixels * format.bytesPerPixel,
                                  rgba.data() + size_t{static_cast<UINT>(row)} * static_cast<UINT>(width) * 4,
@@ -183,9 +187,23 @@ void readTexture(GlStateTracker& tracker, GLuint texture, const GlFormat& format
         glGetTextureSubImage(texture, static_cast<GLint>(level), 0, 0, 0, static_cast<GLsizei>(width),
                              static_cast<GLsizei>(height), 1, format.pixelFormat, format.pixelType,
                              static_cast<GLsizei>(bytes), out);
-    } else {
+    } else if (!tracker.caps().es) {
         tracker.editTexture(texture);
         glGetTexImage(GL_TEXTURE_2D, static_cast<GLint>(level), format.pixelFormat, format.pixelType, out);
+    } else {
+        // GL ES reads textures only through a framebuffer, as the RGBA8 they
+        // hold here (textureData converted them).
+        GLuint framebuffer = 0;
+        glGenFramebuffers(1, &framebuffer);
+        tracker.bindReadFramebuffer(framebuffer);
+        glFramebufferTexture2D(GL_READ_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_TEXTURE_2D, texture,
+                               static_cast<GLint>(level));
+        std::vector<uint8_t> rgba(size_t{width} * height * 4);
+        glReadPixels(0, 0, static_cast<GLsizei>(width), static_cast<GLsizei>(height), GL_RGBA, GL_UNSIGNED_BYTE,
+                     rgba.data());
+        glDeleteFramebuffers(1, &framebuffer);
+        tracker.forgetFramebuffer(framebuffer);
+        FormatTable::fromRgba8(format, rgba.data(), static_cast<uint8_t*>(out), size_t{width} * height);
     }
     tracker.countCall();
 }

@@ -52,8 +52,7 @@ GLuint createTexture(GlStateTracker& tracker, const GlFormat& format, UINT level
 void textureData(GlStateTracker& tracker, GLuint texture, const GlFormat& format, UINT level, const RECT& rect,
                  const uint8_t* pixels, UINT rowPixels);
 void generateMipmaps(GlStateTracker& tracker, GLuint texture);
-// A whole level back in Direct3D's layout; only where the context reads
-// textures back (GlCaps::textureReadBack).
+// A whole level back in Direct3D's layout.
 void readTexture(GlStateTracker& tracker, GLuint texture, const GlFormat& format, UINT level, UINT width, UINT height,
                  void* out);
 

@@ -91,9 +91,7 @@ HRESULT Texture9::create(DeviceServices* device, UINT width, UINT height, UINT l
 
 bool Texture9::dropsCopy(const Level& l) const
 {
-    // A context that cannot read textures back keeps every copy.
-    return memoryPool == D3DPOOL_MANAGED && size_t{l.width} * l.height * glFormat.bytesPerPixel >= copyKeptBelow &&
-           owner()->tracker().caps().textureReadBack;
+    return memoryPool == D3DPOOL_MANAGED && size_t{l.width} * l.height * glFormat.bytesPerPixel >= copyKeptBelow;
 }
 
 bool Texture9::lockable() const

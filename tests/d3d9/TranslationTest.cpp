@@ -3,6 +3,7 @@
 #include "D3d9TestSupport.h"
 
 #include "platform/d3d9/FixedFunctionKey.h"
+#include "platform/d3d9/FormatTable.h"
 #include "platform/d3d9/GlCaps.h"
 #include "platform/d3d9/HlslSemantic.h"
 #include "platform/d3d9/ShaderTranslator.h"
@@ -94,6 +95,57 @@ std::vector<uint32_t> spirv(const char* source, const char* profile)
     EXPECT_EQ(ShaderTranslator::moduleLength(module.data(), error), module.size() - 1) << error;
     module.pop_back();  // the end token
     return module;
+}
+
+// Where a context takes only RGBA8 textures (GL ES), texels are converted on
+// upload and back when a level is read back: every pixel of every format
+// must come back as it was (but for bits the format does not keep), and the
+// colours GL sees must be the format's.
+TEST(FormatTable, EveryTextureFormatSurvivesTheWayThroughRgba8)
+{
+    struct Case {
+        D3DFORMAT format;
+        uint32_t keptBits;  // of a pixel, little-endian
+    };
+    for (const Case c : {Case{D3DFMT_A8R8G8B8, 0xFFFFFFFFu}, Case{D3DFMT_X8R8G8B8, 0x00FFFFFFu},
+                         Case{D3DFMT_A8B8G8R8, 0xFFFFFFFFu}, Case{D3DFMT_X8B8G8R8, 0x00FFFFFFu}, Case{D3DFMT_R5G6B5, 0xFFFFu},
+                         Case{D3DFMT_A1R5G5B5, 0xFFFFu}, Case{D3DFMT_X1R5G5B5, 0x7FFFu}, Case{D3DFMT_A4R4G4B4, 0xFFFFu},
+                         Case{D3DFMT_A8, 0xFFu}, Case{D3DFMT_L8, 0xFFu}, Case{D3DFMT_A8L8, 0xFFFFu}}) {
+        const GlFormat* format = FormatTable::texture(c.format);
+        ASSERT_NE(format, nullptr);
+        const UINT size = format->bytesPerPixel;
+        // Every pixel of the small formats; a spread of the 32-bit ones.
+        const uint32_t count = size == 4 ? 65536 : 1u << (8 * size);
+        std::vector<uint8_t> pixels(size_t{count} * size), rgba(size_t{count} * 4), back(pixels.size());
+        for (uint32_t i = 0; i < count; ++i) {
+            const uint32_t value = size == 4 ? i * 2654435761u : i;
+            for (UINT b = 0; b < size; ++b) pixels[size_t{i} * size + b] = static_cast<uint8_t>(value >> (8 * b));
+        }
+        FormatTable::toRgba8(*format, pixels.data(), rgba.data(), count);
+        FormatTable::fromRgba8(*format, rgba.data(), back.data(), count);
+        size_t wrong = 0;
+        for (uint32_t i = 0; i < count; ++i) {
+            uint32_t before = 0, after = 0;
+            for (UINT b = 0; b < size; ++b) {
+                before |= uint32_t{pixels[size_t{i} * size + b]} << (8 * b);
+                after |= uint32_t{back[size_t{i} * size + b]} << (8 * b);
+            }
+            if ((before & c.keptBits) != (after & c.keptBits) && ++wrong <= 3)
+                ADD_FAILURE() << "format " << c.format << ": " << d3d9test::hex(before) << " came back as " << d3d9test::hex(after);
+        }
+    }
+    // What GL sees: R, G, B, A bytes, widened as GL widens them.
+    const auto rgbaOf = [](D3DFORMAT f, std::vector<uint8_t> pixel) {
+        std::vector<uint8_t> rgba(4);
+        FormatTable::toRgba8(*FormatTable::texture(f), pixel.data(), rgba.data(), 1);
+        return rgba;
+    };
+    EXPECT_EQ(rgbaOf(D3DFMT_A8R8G8B8, {0x30, 0x20, 0x10, 0x80}), (std::vector<uint8_t>{0x10, 0x20, 0x30, 0x80}));
+    EXPECT_EQ(rgbaOf(D3DFMT_X8R8G8B8, {0x30, 0x20, 0x10, 0x00}), (std::vector<uint8_t>{0x10, 0x20, 0x30, 0xFF}));
+    EXPECT_EQ(rgbaOf(D3DFMT_R5G6B5, {0x1F, 0xF8}), (std::vector<uint8_t>{255, 0, 255, 255}));
+    EXPECT_EQ(rgbaOf(D3DFMT_A4R4G4B4, {0x84, 0x2C}), (std::vector<uint8_t>{0xCC, 0x88, 0x44, 0x22}));
+    EXPECT_EQ(rgbaOf(D3DFMT_A8, {0x7F}), (std::vector<uint8_t>{0, 0, 0, 0x7F}));
+    EXPECT_EQ(rgbaOf(D3DFMT_A8L8, {0x40, 0xC0}), (std::vector<uint8_t>{0x40, 0x40, 0x40, 0xC0}));
 }
 
 TEST(ShaderTranslator, LearnsInputsConstantsAndSamplersOfAVertexShader)
