@@ -6,6 +6,21 @@
 #include <utility>
 #include <vector>
 
+namespace {
+
+// The info log of a shader or program object.
+template <typename Query, typename Read>
+std::string infoLog(GLuint object, Query query, Read read)
+{
+    GLint length = 0;
+    query(object, GL_INFO_LOG_LENGTH, &length);
+    std::string log(length > 0 ? static_cast<size_t>(length) : 0, '\0');
+    if (length > 0) read(object, length, nullptr, log.data());
+    return log;
+}
+
+}  // namespace
+
 GLuint compileGlShader(GLenum type, const std::string& source, const char* what)
 {
     const GLuint shader = glCreateShader(type);
@@ -15,12 +30,26 @@ GLuint compileGlShader(GLenum type, const std::string& source, const char* what)
     GLint status = GL_FALSE;
     glGetShaderiv(shader, GL_COMPILE_STATUS, &status);
     if (status == GL_TRUE) return shader;
-    GLint length = 0;
-    glGetShaderiv(shader, GL_INFO_LOG_LENGTH, &length);
-    std::string log(length > 0 ? static_cast<size_t>(length) : 0, '\0');
-    if (length > 0) glGetShaderInfoLog(shader, length, nullptr, log.data());
+    const std::string log = infoLog(shader, glGetShaderiv, glGetShaderInfoLog);
     glDeleteShader(shader);
     std::fprintf(stderr, "%s does not compile:\n%s\n%s\n", what, log.c_str(), source.c_str());
+    return 0;
+}
+
+GLuint linkGlProgram(GLuint vertex, GLuint fragment)
+{
+    const GLuint program = glCreateProgram();
+    glAttachShader(program, vertex);
+    glAttachShader(program, fragment);
+    glLinkProgram(program);
+    glDetachShader(program, vertex);
+    glDetachShader(program, fragment);
+    GLint status = GL_FALSE;
+    glGetProgramiv(program, GL_LINK_STATUS, &status);
+    if (status == GL_TRUE) return program;
+    const std::string log = infoLog(program, glGetProgramiv, glGetProgramInfoLog);
+    std::fprintf(stderr, "Direct3D 9 layer: the shader pair does not link: %s\n", log.c_str());
+    glDeleteProgram(program);
     return 0;
 }
 

@@ -31,6 +31,9 @@ bool createdWithoutGlError(Create&& create)
 // Compiles one GL shader; 0 on failure, when `what` (the caller's name for
 // the shader) goes to stderr with the compiler's log and the source.
 GLuint compileGlShader(GLenum type, const std::string& source, const char* what);
+// Links a vertex and a fragment shader; 0 on failure, when the linker's log
+// goes to stderr.
+GLuint linkGlProgram(GLuint vertex, GLuint fragment);
 
 namespace GlObjects {
 

@@ -131,7 +131,7 @@ LinkedProgram* PipelineCache::program(VertexShader9& vertexShader, uint32_t swap
         }
         const GLuint vertex = vertexShader.glShaderFor(swappedInputs);
         if (fragment != 0 && vertex != 0) {
-            linked.name = link(vertex, fragment);
+            linked.name = linkGlProgram(vertex, fragment);
             if (linked.name != 0 && !ShaderTranslator::bindsInSource(tracker.caps()))
                 bindByName(linked, vertexShader, pixelShader, ffSamplers);
             ++stats.programLinks;
@@ -141,26 +141,6 @@ LinkedProgram* PipelineCache::program(VertexShader9& vertexShader, uint32_t swap
     lastProgramKey = key;
     lastProgram = &found->second;
     return lastProgram;
-}
-
-GLuint PipelineCache::link(GLuint vertex, GLuint fragment)
-{
-    const GLuint name = glCreateProgram();
-    glAttachShader(name, vertex);
-    glAttachShader(name, fragment);
-    glLinkProgram(name);
-    glDetachShader(name, vertex);
-    glDetachShader(name, fragment);
-    GLint status = GL_FALSE;
-    glGetProgramiv(name, GL_LINK_STATUS, &status);
-    if (status == GL_TRUE) return name;
-    GLint length = 0;
-    glGetProgramiv(name, GL_INFO_LOG_LENGTH, &length);
-    std::string log(length > 0 ? static_cast<size_t>(length) : 0, '\0');
-    if (length > 0) glGetProgramInfoLog(name, length, nullptr, log.data());
-    std::fprintf(stderr, "Direct3D 9 layer: the shader pair does not link: %s\n", log.c_str());
-    glDeleteProgram(name);
-    return 0;
 }
 
 void PipelineCache::bindByName(LinkedProgram& linked, VertexShader9& vertexShader, PixelShader9* pixelShader,

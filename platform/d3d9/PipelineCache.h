@@ -109,8 +109,6 @@ private:
         uint32_t samplerMask = 0;
     };
     const FixedFunctionFragment* fixedFunctionFragment(uint32_t id, uint32_t vertexOutputs);
-    // Links the pair; 0 with the log on stderr when it does not link.
-    GLuint link(GLuint vertex, GLuint fragment);
     // Where the GLSL could not say it: sets the program's samplers to their
     // units and finds its constants.
     void bindByName(LinkedProgram& linked, VertexShader9& vertexShader, PixelShader9* pixelShader, uint32_t ffSamplers);
