@@ -126,7 +126,7 @@ bool toolStopsAfter(const CaptureRun& run, uint64_t frame)
 
 // Whether the program draws no frame after this one, judged at its Present
 // (nothing changes the queue between a Present and the end of its frame):
-// the tool stops, Ctrl+C asks it to, or the program's next message is
+// the tool stops, a stop signal asks it to, or the program's next message is
 // WM_QUIT and the tool posts nothing ahead of it after this frame.
 bool lastFrame(const CaptureRun& run, uint64_t frame)
 {
