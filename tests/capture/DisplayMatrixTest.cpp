@@ -42,6 +42,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdlib>
 #include <cstring>
 
 namespace fs = std::filesystem;
@@ -218,6 +219,18 @@ protected:
 
     std::vector<std::string> onX() const { return {x.environment(), "SDL_VIDEODRIVER=x11", "WAYLAND_DISPLAY"}; }
 
+    // `environment` for a run that starts Mesa's zink: Vulkan's window system
+    // wants a runtime folder, and zink in Mesa 22.3 leaves 80 bytes of its own
+    // unfreed at exit, so a sanitizer build checks everything but leaks there
+    // (the same code runs leak-checked on the other drivers).
+    std::vector<std::string> withZink(std::vector<std::string> environment) const
+    {
+        environment.push_back("XDG_RUNTIME_DIR=" + folder.path().string());
+        if (const char* options = std::getenv("ASAN_OPTIONS"))
+            environment.push_back(std::string("ASAN_OPTIONS=") + options + ":detect_leaks=0");
+        return environment;
+    }
+
     TempFolder folder{"display"};
     std::string expectedDevice = deviceText;
     bool lastFrameIsReference = true;
@@ -246,7 +259,7 @@ TEST_F(DisplayMatrix, OffscreenIsTheReference)
     // Mesa's loader told to load another driver (zink, which finds no Vulkan
     // device for the window): REF's software device loads llvmpipe anyway.
     const ImageDifference zink = compareImages(
-        offscreenFrame({"MESA_LOADER_DRIVER_OVERRIDE=zink", "XDG_RUNTIME_DIR=" + folder.path().string()}, "zink.png"),
+        offscreenFrame(withZink({"MESA_LOADER_DRIVER_OVERRIDE=zink"}), "zink.png"),
         softwareDevice);
     EXPECT_TRUE(zink.sameSize && zink.differingPixels == 0) << zink.differingPixels << " pixels differ";
 }
@@ -287,8 +300,8 @@ TEST_F(DisplayMatrix, DriverWithOnlyOpenGl33)
 TEST_F(DisplayMatrix, DriverFailingOnTheDisplayLeavesAWindowWithoutOpenGl)
 {
     ASSERT_TRUE(startX(true));
-    std::vector<std::string> environment = onX();
-    environment.insert(environment.end(), {"GALLIUM_DRIVER=zink", "XDG_RUNTIME_DIR=" + folder.path().string()});
+    std::vector<std::string> environment = withZink(onX());
+    environment.push_back("GALLIUM_DRIVER=zink");
     reference = softwareDeviceFrame();
     const CaptureRun run = runWindowed(environment);
     EXPECT_EQ(run.errLinesWith("its OpenGL failed: X error").size(), 1u) << run.err;
@@ -368,17 +381,6 @@ protected:
         environment.insert(environment.end(), {"TARNVALE_D3D9_FORCE_HAL=1", "TARNVALE_GL_DEBUG=1"});
         return environment;
     }
-    static std::vector<std::string> zink()
-    {
-        // Vulkan's window system wants a runtime folder; the test's own does.
-        return {"LIBGL_ALWAYS_SOFTWARE=1", "GALLIUM_DRIVER=zink", "XDG_RUNTIME_DIR=" + runtimeFolder().string()};
-    }
-    static fs::path runtimeFolder()
-    {
-        static const TempFolder runtime{"xdg-runtime"};
-        fs::permissions(runtime.path(), fs::perms::owner_all);
-        return runtime.path();
-    }
 
     // The rack on `environment`'s path, compared with REF's.
     void expectTheRack(const std::vector<std::string>& environment, bool window)
@@ -400,8 +402,8 @@ protected:
 TEST_F(HalPaths, ZinkOnLavapipeInAnXWindow)
 {
     ASSERT_TRUE(startX(true));
-    std::vector<std::string> environment = onX();
-    for (const std::string& variable : zink()) environment.push_back(variable);
+    std::vector<std::string> environment = withZink(onX());
+    environment.insert(environment.end(), {"LIBGL_ALWAYS_SOFTWARE=1", "GALLIUM_DRIVER=zink"});
     expectTheRack(environment, true);
 }
 
