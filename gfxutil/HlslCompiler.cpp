@@ -46,6 +46,17 @@ bool isIdentifier(const char* name)
     return true;
 }
 
+// A UTF-8 byte-order mark opening a source text (Windows editors write one)
+// is no part of the HLSL: glslang would take it for a token.
+void skipByteOrderMark(const char*& text, size_t& length)
+{
+    static const char mark[] = "\xEF\xBB\xBF";
+    if (text != nullptr && length >= 3 && std::memcmp(text, mark, 3) == 0) {
+        text += 3;
+        length -= 3;
+    }
+}
+
 // Text compiled ahead of the source: the caller's macros and the matrix
 // packing that the flags ask for. Returns false with `error` set when a
 // macro cannot be expressed as a #define line.
@@ -150,7 +161,10 @@ private:
             delete held;
             return nullptr;
         }
-        return new IncludeResult(path, reinterpret_cast<const char*>(held->file.data()), held->file.size(), held);
+        const char* text = reinterpret_cast<const char*>(held->file.data());
+        size_t length = held->file.size();
+        skipByteOrderMark(text, length);
+        return new IncludeResult(path, text, length, held);
     }
 
     IncludeResult* fromHandler(D3DXINCLUDE_TYPE type, const std::string& name, const char* includerName)
@@ -164,7 +178,10 @@ private:
         held->fromHandler = true;
         held->handlerData = data;
         parentData[name] = data;
-        return new IncludeResult(name, data ? static_cast<const char*>(data) : "", bytes, held);
+        const char* text = data ? static_cast<const char*>(data) : "";
+        size_t length = bytes;
+        skipByteOrderMark(text, length);
+        return new IncludeResult(name, text, length, held);
     }
 
     ID3DXInclude* handler;
@@ -268,6 +285,7 @@ HRESULT HlslCompiler::compile(const char* source, size_t length, const std::stri
 {
     code.clear();
     messages.clear();
+    skipByteOrderMark(source, length);
     if (!entryPoint || !*entryPoint) return fail(messages, sourceName, "no entry point given", D3DERR_INVALIDCALL);
     if (!profile) return fail(messages, sourceName, "no profile given", D3DERR_INVALIDCALL);
     EShLanguage stage;
@@ -342,7 +360,9 @@ HRESULT deliver(HRESULT hr, const std::vector<uint32_t>& code, const std::string
             *ppShader = buffer;
         }
     }
-    if (FAILED(hr)) std::fputs(messages.c_str(), stderr);
+    // A caller that asks for the messages reports them itself; one that does
+    // not would leave a failure unexplained, so they go to stderr then.
+    if (FAILED(hr) && !ppErrorMsgs) std::fputs(messages.c_str(), stderr);
     // Warnings come back on success too, as D3DX returns them.
     if (ppErrorMsgs && !messages.empty()) *ppErrorMsgs = D3DXBuffer::create(messages.c_str(), messages.size() + 1);
     return hr;

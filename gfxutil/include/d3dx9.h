@@ -61,14 +61,16 @@ typedef ID3DXInclude* LPD3DXINCLUDE;
 // Compiles the HLSL file at pSrcFile (a '\' in the path is a folder
 // separator) for the profile's stage ("vs_*" or "ps_*") with the given entry
 // point. On success *ppShader receives the code (SPIR-V followed by the end
-// token). On failure it returns a failing HRESULT, leaves *ppShader null, puts
-// "file(line): error: message" text into *ppErrorMsgs when that is asked for,
-// and writes the same text to stderr.
+// token). On failure it returns a failing HRESULT, leaves *ppShader null, and
+// puts "file(line): error: message" text into *ppErrorMsgs when that is asked
+// for, or else writes it to stderr. A UTF-8 byte-order mark opening the file
+// (or an #include file) is skipped.
 //
 // Results: S_OK; E_FAIL when the source does not compile (syntax or type
-// errors, entry point not found, unknown profile, a vertex shader without a
-// POSITION output, a pixel shader output that is not COLORn or DEPTH, an
-// #include that cannot be opened or nests more than 32 deep);
+// errors, entry point not found or defined more than once, unknown profile,
+// a vertex shader without a POSITION output, a pixel shader output that is
+// not COLORn or DEPTH, an #include that cannot be opened or nests more than
+// 32 deep);
 // D3DERR_NOTFOUND when the file does not exist; D3DXERR_INVALIDDATA when the
 // source is larger than 16 MiB; D3DERR_INVALIDCALL for a null file name,
 // entry point or profile, or a macro that is not a name or whose definition
