@@ -6,6 +6,11 @@
 #include "win32/Win32Internal.h"
 #include "win32/XErrorTrap.h"
 
+#ifndef __EMSCRIPTEN__
+#include <wayland-client-core.h>
+#endif
+
+#include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -84,6 +89,54 @@ bool driverAskedFor(const char* driver)
     return false;
 }
 
+// What libwayland said while SDL looked for a display. libwayland writes
+// its complaints to stderr through a handler of its own; one made while
+// looking ("XDG_RUNTIME_DIR is invalid or not set") is part of why no
+// display was found, and belongs in that reason, not on a line ahead of it.
+bool probingDisplays = false;
+std::string waylandProbeLog;
+
+#ifndef __EMSCRIPTEN__
+void onWaylandLog(const char* format, va_list arguments)
+{
+    if (!probingDisplays) {
+        std::vfprintf(stderr, format, arguments);
+        return;
+    }
+    char text[512];
+    std::vsnprintf(text, sizeof text, format, arguments);
+    std::string line = text;
+    if (line.rfind("error: ", 0) == 0) line.erase(0, 7);
+    while (!line.empty() && (line.back() == '\n' || line.back() == '.' || line.back() == ' ')) line.pop_back();
+    if (!line.empty()) waylandProbeLog += (waylandProbeLog.empty() ? "" : "; ") + line;
+}
+#endif
+
+// SDL_InitSubSystem(SDL_INIT_VIDEO), with what libwayland says kept in
+// waylandProbeLog.
+int initVideoQuietly()
+{
+#ifndef __EMSCRIPTEN__
+    static bool handlerSet = false;
+    if (!handlerSet) {
+        wl_log_set_handler_client(onWaylandLog);
+        handlerSet = true;
+    }
+#endif
+    waylandProbeLog.clear();
+    probingDisplays = true;
+    const int result = SDL_InitSubSystem(SDL_INIT_VIDEO);
+    probingDisplays = false;
+    return result;
+}
+
+// libwayland's account of the probe, as a clause of a reason; empty when
+// it had nothing to say.
+std::string waylandClause()
+{
+    return waylandProbeLog.empty() ? std::string() : "; Wayland: " + waylandProbeLog;
+}
+
 // Why no display was found: which of the variables naming one are set.
 std::string noDisplayReason()
 {
@@ -93,8 +146,8 @@ std::string noDisplayReason()
         if (value == nullptr || value[0] == '\0') continue;
         named += std::string(named.empty() ? "" : ", ") + variable + "=" + value;
     }
-    return (named.empty() ? std::string("no display (neither DISPLAY nor WAYLAND_DISPLAY is set)")
-                          : "no display answers (" + named + ")") +
+    return (named.empty() ? "no display (neither DISPLAY nor WAYLAND_DISPLAY is set" + waylandClause() + ")"
+                          : "no display answers (" + named + waylandClause() + ")") +
            "; SDL_VIDEODRIVER=offscreen runs without one, showing nothing";
 }
 
@@ -139,8 +192,8 @@ bool ensureVideo()
     if (std::getenv("SDL_VIDEO_WAYLAND_WMCLASS") == nullptr && std::getenv("SDL_VIDEO_X11_WMCLASS") == nullptr)
         setenv("SDL_VIDEO_WAYLAND_WMCLASS", TARNVALE_APP_ID, 0);
     setenv("SDL_VIDEO_X11_WMCLASS", TARNVALE_APP_ID, 0);
-    if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
-        setPlatformError(ERROR_GEN_FAILURE, SDL_GetError());
+    if (initVideoQuietly() != 0) {
+        setPlatformError(ERROR_GEN_FAILURE, (SDL_GetError() + waylandClause()).c_str());
         return false;
     }
     // A driver that shows nothing only when asked for by name: a window
