@@ -161,6 +161,13 @@ TEST_P(OneDamagedShader, StopsTheProgramAlone)
         if (other != file) {
             EXPECT_TRUE(run.errLinesWith(other + ":").empty()) << run.err;
         }
+    // Each of the compiler's complaints reaches the user once.
+    const std::vector<std::string> complaints = run.errLinesWith(file + "(");
+    EXPECT_FALSE(complaints.empty()) << run.err;
+    for (const std::string& line : complaints) {
+        const std::string complaint = line.substr(line.find(file + "("));
+        EXPECT_EQ(run.errLinesWith(complaint).size(), 1u) << run.err;
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(Files, OneDamagedShader, ::testing::ValuesIn(ScratchFolder::shaderFiles()),
