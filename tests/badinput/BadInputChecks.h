@@ -44,13 +44,25 @@ inline ::testing::AssertionResult ranAllFrames(const CaptureRun& run)
     return ::testing::AssertionSuccess();
 }
 
-// The start failed in order: status 1, no frame drawn.
+// The start failed in order: status 1, no frame drawn; and the summary
+// accounts for the time it took as for a start: the steps taken lie within
+// the time to the failure.
 inline ::testing::AssertionResult failedToStart(const CaptureRun& run)
 {
     ::testing::AssertionResult clean = endedCleanly(run);
     if (!clean) return clean;
     if (run.exitStatus != 1 || run.field("exit") != "failed" || run.field("frames") != "0")
         return ::testing::AssertionFailure() << "expected a failed start (status 1, no frame): " << run.describe();
+    const nlohmann::json summary = run.summary();
+    const nlohmann::json steps = summary.value("startup", nlohmann::json::object());
+    double stepsMs = 0.0;
+    for (const char* step : {"window_ms", "device_ms", "shader_compile_ms", "shader_create_ms", "image_decode_ms",
+                             "texture_upload_ms", "mesh_ms", "program_link_ms", "first_frame_ms"})
+        stepsMs += steps.value(step, 0.0);
+    const double startupMs = summary.value("startup_ms", 0.0);
+    if (startupMs <= 0.0 || stepsMs > startupMs + 0.01)
+        return ::testing::AssertionFailure() << "start-up steps of " << stepsMs << " ms in a start-up of " << startupMs
+                                             << " ms: " << run.out;
     return ::testing::AssertionSuccess();
 }
 

@@ -248,7 +248,9 @@ std::string jsonNumber(double value)
 // Where start-up went: the steps the layers time, the meshes, and the first
 // frame from its first BeginScene to the end of its Present (GL programs are
 // linked during it and counted apart). What remains is the rest of building
-// the components.
+// the components. A start that failed is accounted for the same way up to
+// the moment the program gave up (its teardown included): the steps it took
+// before then, within that time.
 struct StartupFigures {
     double windowMs = 0.0, deviceMs = 0.0, compileMs = 0.0, createMs = 0.0, linkMs = 0.0, decodeMs = 0.0;
     double prefetchMs = 0.0;  // decoding done ahead on the prefetch thread, beside the steps above
@@ -261,7 +263,7 @@ StartupFigures startupFigures(const CaptureRun& run)
     const bool started = run.framesRun > 0;
     auto stepMs = [](tvd3d9::StartupStep step) { return static_cast<double>(tvd3d9::startupTime(step)) / 1e6; };
     StartupFigures f;
-    f.windowMs = started ? millisecondsBetween(run.start, run.windowCreated) : 0.0;
+    f.windowMs = run.windowCreated != Clock::time_point() ? millisecondsBetween(run.start, run.windowCreated) : 0.0;
     f.deviceMs = stepMs(tvd3d9::StartupStep::DeviceCreation);
     f.compileMs = stepMs(tvd3d9::StartupStep::ShaderCompilation);
     f.createMs = stepMs(tvd3d9::StartupStep::ShaderCreation);
@@ -275,9 +277,8 @@ StartupFigures startupFigures(const CaptureRun& run)
     f.firstFrameMs = started && firstScene != 0
                          ? static_cast<double>(f.firstFrameEnd - firstScene) / 1e6 - run.firstFrameToolMs - f.linkMs
                          : 0.0;
-    f.otherMs = started ? run.startupMs - f.windowMs - f.deviceMs - f.compileMs - f.createMs - f.linkMs - f.decodeMs -
-                              f.uploadMs - f.meshMs - f.firstFrameMs
-                        : 0.0;
+    f.otherMs = run.startupMs - f.windowMs - f.deviceMs - f.compileMs - f.createMs - f.linkMs - f.decodeMs -
+                f.uploadMs - f.meshMs - f.firstFrameMs;
     return f;
 }
 
@@ -394,10 +395,13 @@ int main(int argc, char** argv)
     run.start = Clock::now();
     run.progress.start(options.frames);
     const int status = runProgram(GetModuleHandleA(NULL), hooks);
+    const Clock::time_point programEnded = Clock::now();
     tvd3d9::setPresentHook(nullptr, nullptr);
     run.progress.finish();
 
     if (status != 0) {
+        if (run.framesRun == 0)
+            run.startupMs = millisecondsBetween(run.start, programEnded) - run.toolMilliseconds;
         const std::string failure = "the program could not start (status " + std::to_string(status) + ")";
         printSummary(run, "failed", failure);
         std::fprintf(stderr, "tarnvale-capture: %s\n", failure.c_str());
