@@ -1,7 +1,8 @@
 // Ctrl+C during a long capture run: the run stops in order after the frame
 // being drawn, writes the screenshot of the frames done, says so in its
 // summary and exits 130 (SIGTERM the same, 143). On a terminal a progress line counts the frames
-// while the run goes on; with stderr in a file nothing of it appears.
+// while the run goes on; with stderr in a file nothing of it appears. A
+// signal ignored when the tool starts stays ignored.
 #include <gtest/gtest.h>
 
 #include "support/ChildProcess.h"
@@ -62,22 +63,28 @@ bool readTerminalUntil(int master, std::string& into, const std::string& text, s
     return false;
 }
 
-// True once the process catches `signal` (its handler is in place): the
-// signal mask of caught signals in /proc/<pid>/status.
-bool catchesSignal(pid_t pid, int signal)
+// Whether `signal` is in one of the signal masks of /proc/<pid>/status:
+// "SigCgt:" caught (its handler is in place), "ShdPnd:" sent to the process
+// and not yet delivered.
+bool inSignalMask(pid_t pid, const std::string& mask, int signal)
 {
     std::ifstream status("/proc/" + std::to_string(pid) + "/status");
     std::string line;
     while (std::getline(status, line))
-        if (line.rfind("SigCgt:", 0) == 0) return (std::stoull(line.substr(7), nullptr, 16) >> (signal - 1)) & 1;
+        if (line.rfind(mask, 0) == 0) return (std::stoull(line.substr(mask.size()), nullptr, 16) >> (signal - 1)) & 1;
     return false;
 }
+
+bool catchesSignal(pid_t pid, int signal) { return inSignalMask(pid, "SigCgt:", signal); }
 
 // Runs the capture tool for far more frames than the test waits for, with
 // stdout in a file and stderr on a terminal (or in a file), then interrupts
 // it: with Ctrl+C typed on the terminal once the progress line shows, or
-// with `signal` once it catches it.
-InterruptedRun interruptCapture(const fs::path& dir, bool onTerminal, int signal = SIGINT)
+// with `signal` once it catches it. Started with `ignored` ignored (as a
+// script's background job starts with SIGINT ignored), the tool is sent
+// that one first, once the progress line shows, then `signal` after it has
+// been delivered or discarded.
+InterruptedRun interruptCapture(const fs::path& dir, bool onTerminal, int signal = SIGINT, int ignored = 0)
 {
     InterruptedRun result;
     result.screenshot = dir / "shot.png";
@@ -85,6 +92,7 @@ InterruptedRun interruptCapture(const fs::path& dir, bool onTerminal, int signal
     int master = -1;
     const pid_t child = forkpty(&master, nullptr, nullptr, nullptr);
     if (child == 0) {
+        if (ignored != 0) ::signal(ignored, SIG_IGN);
         const int summary = open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
         dup2(summary, STDOUT_FILENO);
         if (!onTerminal) {
@@ -98,8 +106,14 @@ InterruptedRun interruptCapture(const fs::path& dir, bool onTerminal, int signal
     if (child < 0) return result;
 
     if (onTerminal) {
-        if (readTerminalUntil(master, result.terminal, std::string("of ") + totalFrames, std::chrono::seconds(90)))
+        if (!readTerminalUntil(master, result.terminal, std::string("of ") + totalFrames, std::chrono::seconds(90))) {
+        } else if (ignored == 0) {
             (void)!write(master, "\x03", 1);  // Ctrl+C, as typed
+        } else {
+            kill(child, ignored);
+            testsupport::waitFor([&] { return !inSignalMask(child, "ShdPnd:", ignored); }, std::chrono::seconds(30));
+            kill(child, signal);
+        }
     } else {
         if (testsupport::waitFor([&] { return catchesSignal(child, signal); }, std::chrono::seconds(30)))
             kill(child, signal);
@@ -150,4 +164,15 @@ TEST(CaptureInterrupt, CtrlCStopsTheRunInOrderAndTheProgressLineShowsOnlyOnATerm
     // SIGTERM (a session ending, a service stopped) stops it in the same
     // order and says so: not a quit, and not a success.
     expectStoppedInOrder(interruptCapture(dir, false, SIGTERM), SIGTERM);
+}
+
+// A stop signal the tool was started with ignored (a background job of a
+// script, nohup) stays ignored: the run goes on past it, and the other one
+// still stops it in order.
+TEST(CaptureInterrupt, ASignalIgnoredAtStartStaysIgnored)
+{
+    const testsupport::TempFolder folder("interrupt-ignored");
+    ASSERT_FALSE(folder.path().empty());
+    expectStoppedInOrder(interruptCapture(folder.path(), true, SIGTERM, SIGINT), SIGTERM);
+    expectStoppedInOrder(interruptCapture(folder.path(), true, SIGINT, SIGTERM), SIGINT);
 }
