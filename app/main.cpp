@@ -3,6 +3,8 @@
 #include "app/EarlyStart.h"
 #include "app/WinMain.h"
 
+#include <tarnvale_platform.h>
+
 int main()
 {
     // The shader compiler and the image decoding get going while the window
@@ -10,5 +12,8 @@ int main()
     const EarlyStart earlyStart;
     static char commandLine[] = "";
     const int showDefault = 10;  // SW_SHOWDEFAULT
-    return WinMain(GetModuleHandleA(NULL), NULL, commandLine, showDefault);
+    const int status = WinMain(GetModuleHandleA(NULL), NULL, commandLine, showDefault);
+    // The display going away ended the program (its window was destroyed,
+    // and the layer has said why): not a success.
+    return status == 0 && tvplat::displayLost()[0] != '\0' ? 1 : status;
 }

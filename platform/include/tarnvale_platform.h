@@ -97,6 +97,10 @@ void holdStandardDescriptors();
 // The reason for the last failure that came from SDL (window creation without
 // a display, a video driver that cannot start); empty when there was none.
 const char* lastPlatformError();
+// Why the display went away while the program ran (its server ended, the
+// connection broke), empty while it is there. The windows on it get
+// WM_DESTROY at the next PeekMessageA; the layer has said so on stderr.
+const char* displayLost();
 // Number of Sleep calls so far (the message loop yields once per turn).
 uint64_t sleepCallCount();
 

@@ -294,6 +294,13 @@ void pumpEvents()
     }
     pumping = false;
     std::erase_if(listeners, [](const Listener& entry) { return entry.function == nullptr; });
+    // The windows went with a display that is gone: each is told it is
+    // destroyed, once.
+    static bool lossDelivered = false;
+    if (!lossDelivered && displayLost()[0] != '\0') {
+        lossDelivered = true;
+        for (int i = 0; i < detail::windowCount(); ++i) detail::queueSentMessage(detail::windowAt(i)->handle, WM_DESTROY, 0, 0);
+    }
 }
 
 int pendingMessageCount()

@@ -63,6 +63,10 @@ ClassRecord* findClass(LPCSTR name)
 
 void quitVideo()
 {
+    // A lost X server leaves connections Xlib has not yet found broken (SDL
+    // keeps a second one), and closing one ends the process from inside
+    // exit: the process ends without closing them.
+    if (tvplat::displayLost()[0] != '\0') return;
     SDL_Quit();
 }
 
@@ -354,7 +358,10 @@ SDL_Window* openSdlWindow(const char* title, const ClientPlacement& client, Uint
             std::fprintf(stderr, "CreateWindowExA: the display offers no OpenGL for windows (%s); made without it\n",
                          why.c_str());
     }
-    if (sdl == nullptr) setPlatformError(ERROR_GEN_FAILURE, SDL_GetError());
+    if (sdl == nullptr)
+        setPlatformError(ERROR_GEN_FAILURE, SDL_GetError());
+    else
+        tvplat::watchXConnection(sdl);
     return sdl;
 }
 

@@ -18,4 +18,12 @@ namespace tvplat {
 // string. Nothing is trapped where SDL's video does not run on X11.
 std::string withoutFatalXErrors(const std::function<void()>& work, SDL_Window* const* window);
 
+// Keeps the loss of the X server that `window` is on (the server ending, the
+// connection breaking) from ending the process. Xlib answers a broken
+// connection by calling exit(1) from inside whichever call noticed it; with
+// this, the call returns as failed, every later call on the connection does
+// nothing, and the loss is said once on stderr and kept for displayLost().
+// Nothing is done where the window is not on X11.
+void watchXConnection(SDL_Window* window);
+
 }  // namespace tvplat

@@ -24,6 +24,8 @@
 //   Xvfb without GLX, the window resized,    | MIT-SHM XImages         | the frame stretched
 //   unmapped, mapped and resized back        |                         | over the smaller
 //                                            |                         | window, then exactly
+//   Xvfb with and without GLX, ended during  | the window's GLX, or    | a failed run, saying
+//   the run                                  | MIT-SHM XImages         | why
 //
 // Every path draws with the same software rasteriser and copies its 8-bit
 // pixels unchanged, so a window shows exactly the frame drawn offscreen the
@@ -433,6 +435,37 @@ TEST_F(HalPaths, OpenGlEs30OffscreenAndInAWindowWithADragAndEsc)
                         "mousemove", "--window", "%1", "602", "384", "mouseup", "1"},
                        turned}});
     EXPECT_TRUE(run.errLinesWith("GL ").empty()) << run.err;
+}
+
+// The X server going away during a windowed run (killed, or the session
+// ending), whichever way the frames reach it: the run ends in order as a
+// failure, its summary saying why, and the screenshots written before stay.
+TEST(DisplayLost, TheXServerEndingEndsTheRunAsAFailure)
+{
+    for (const bool glx : {true, false}) {
+        TempFolder folder{"display-lost"};
+        XServer x;
+        XServer::Options options;
+        options.glx = glx;
+        ASSERT_TRUE(x.start(options)) << x.error();
+        const std::string display = x.display();
+        const fs::path written = folder / "frame-2.png";  // --every 2: after the second frame
+        const ChildOptions child{{}, {x.environment(), "SDL_VIDEODRIVER=x11", "WAYLAND_DISPLAY"}, 90.0, [&] {
+                                     if (!fs::exists(written)) return false;
+                                     x.stop();
+                                     return true;
+                                 }};
+        const CaptureRun run = CaptureRun::run(
+            {"--window", "--frames", "1000000", "--out", (folder / "frame.png").string(), "--every", "2"}, child);
+        EXPECT_TRUE(run.exitedWith(1)) << "GLX " << glx << ": " << run.describe();
+        EXPECT_EQ(run.field("exit"), "failed") << run.out;
+        EXPECT_NE(run.field("error").find("connection to the X server of display " + display + " was lost"),
+                  std::string::npos)
+            << run.out;
+        EXPECT_GE(run.summary().value("frames", 0), 2) << run.out;
+        EXPECT_EQ(run.sanitizerReport(), "");
+        EXPECT_EQ(readPng(written).width, 1024u);
+    }
 }
 
 }  // namespace

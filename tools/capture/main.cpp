@@ -399,10 +399,18 @@ int main(int argc, char** argv)
     tvd3d9::setPresentHook(nullptr, nullptr);
     run.progress.finish();
 
-    if (status != 0) {
+    // A display that went away ends the run as a failure, whatever the
+    // program made of it (its window got WM_DESTROY): the frames done are
+    // summed up, and the last one written where it had been read back.
+    const std::string displayLost = tvplat::displayLost();
+    if (status != 0 || !displayLost.empty()) {
         if (run.framesRun == 0)
             run.startupMs = millisecondsBetween(run.start, programEnded) - run.toolMilliseconds;
-        const std::string failure = "the program could not start (status " + std::to_string(status) + ")";
+        std::string failure =
+            !displayLost.empty() ? displayLost : "the program could not start (status " + std::to_string(status) + ")";
+        if (!options.out.empty() && !run.outputFailed && run.framesRun > 0 && run.imageFrame == run.framesRun &&
+            !writePngRgb(options.out, run.width, run.height, run.rgb, error))
+            failure += "; cannot write " + options.out + ": " + error;
         printSummary(run, "failed", failure);
         std::fprintf(stderr, "tarnvale-capture: %s\n", failure.c_str());
         return 1;
