@@ -280,8 +280,10 @@ const char* captureUsage()
            "Runs Tarnvale headless (or in a window with --window) and prints a one-line JSON summary.\n"
            "  --frames N          run N frames (default 3); scripted input still queued after N\n"
            "                      frames is handled first, so the last frame shows its effect\n"
-           "  --seed S            first reading of the scripted clock, also the rack's random seed\n"
-           "                      (default 1)\n"
+           "  --seed S            first reading of the scripted clock (default 1), 0 to 2^63-1; the\n"
+           "                      program seeds the rack's random numbers with the clock's low 32\n"
+           "                      bits, of which rand uses 31: seeds that agree in their low 31\n"
+           "                      bits (S, S + 2^31, S + 2^32, ...) draw the same rack\n"
            "  --frame-time SECS   scripted time per frame (default 1/60)\n"
            "  --real-clock        use the real clock instead of the scripted one\n"
            "  --drag X0,Y0:X1,Y1  left-button drag in client pixels, posted after frame FRAME\n"
@@ -300,9 +302,9 @@ const char* captureUsage()
            "  --version           print the version\n"
            "Ctrl+C (SIGINT) or SIGTERM stops the run after the current frame and writes the output\n"
            "for the frames done.\n"
-           "Exit status: 0 when the frames ran or the program quit, 1 when it could not start or an\n"
-           "output (a PNG file, the summary) could not be written, 2 for a usage error, 130 after\n"
-           "Ctrl+C, 143 after SIGTERM.\n";
+           "Exit status: 0 when the frames ran or the program quit, 1 when it could not start, an\n"
+           "output (a PNG file, the summary) could not be written or the X server went away, 2 for a\n"
+           "usage error, 130 after Ctrl+C, 143 after SIGTERM.\n";
 }
 
 bool parseCaptureOptions(int argc, const char* const* argv, CaptureOptions& options, std::string& error)
