@@ -150,9 +150,9 @@ std::string noDisplayReason()
         if (value == nullptr || value[0] == '\0') continue;
         named += std::string(named.empty() ? "" : ", ") + variable + "=" + value;
     }
-    return (named.empty() ? "no display (neither DISPLAY nor WAYLAND_DISPLAY is set" + waylandClause() + ")"
-                          : "no display answers (" + named + waylandClause() + ")") +
-           "; SDL_VIDEODRIVER=offscreen runs without one, showing nothing";
+    return (named.empty() ? std::string("no display (neither DISPLAY nor WAYLAND_DISPLAY is set)")
+                          : "no display answers (" + named + ")") +
+           waylandClause() + "; SDL_VIDEODRIVER=offscreen runs without one, showing nothing";
 }
 
 // Default size for CW_USEDEFAULT, as a modest fraction of a typical screen.

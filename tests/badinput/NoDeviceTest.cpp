@@ -10,7 +10,6 @@
 //   exist (--window, so the tool keeps it)       | the device set-up's "Couldn't create even
 //   SDL_VIDEODRIVER=x11 with a DISPLAY where no  | a REF device" report, exit status 1, no
 //   X server listens                             | frame
-//   no display variable, no XDG_RUNTIME_DIR      | the same, the missing display said first
 //   ---------------------------------------------+-------------------------------------------
 //   no software rasteriser: EGL finds no vendor  | no device: a message naming the missing
 //   library (__EGL_VENDOR_LIBRARY_FILENAMES      | software rasteriser, the device set-up's
@@ -52,21 +51,6 @@ TEST(NoDisplay, AVideoDriverThatCannotStartEndsTheStart)
     ASSERT_TRUE(failedToStart(run));
     EXPECT_FALSE(run.errLinesWith("no-such-driver").empty()) << run.err;
     EXPECT_FALSE(run.errLinesWith(noDeviceReport).empty()) << run.err;
-}
-
-// No display at all, not even the runtime folder a Wayland client looks in:
-// the first line says that no window could open and why (what the display
-// libraries said while looking goes into it), and the device set-up's own
-// reports follow it.
-TEST(NoDisplay, TheMissingDisplayIsSaidFirst)
-{
-    ScratchFolder folder("no-display");
-    const CaptureRun run = CaptureRun::run(folder.path(), captureArguments({"--window"}),
-                                           {"DISPLAY", "WAYLAND_DISPLAY", "XDG_RUNTIME_DIR", "SDL_VIDEODRIVER"});
-    ASSERT_TRUE(failedToStart(run));
-    const size_t firstLineEnd = run.err.find('\n');
-    EXPECT_NE(run.err.substr(0, firstLineEnd).find("cannot open a window: no display"), std::string::npos) << run.err;
-    EXPECT_NE(run.err.find(noDeviceReport, firstLineEnd), std::string::npos) << run.err;
 }
 
 TEST(NoDisplay, AnX11DisplayThatDoesNotAnswerEndsTheStart)
