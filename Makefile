@@ -68,7 +68,9 @@ fuzz: deps
 # $(WEB_BUILD_DIR)/site (index.html, tarnvale.js, tarnvale.wasm and the data).
 # Its libraries are built once from Debian's sources into
 # $(WEB_BUILD_DIR)/deps (scripts/build-web-deps). serve-web serves the site
-# on 127.0.0.1:$(PORT); test-web checks it in headless Chromium.
+# on 127.0.0.1:$(PORT); test-web checks it in headless Chromium against the
+# frames of the native build in $(BUILD_DIR). Extra CMake settings for the
+# web program go in WEB_CMAKE_ARGS.
 WEB_BUILD_DIR ?= build-web
 PORT ?= 8080
 .PHONY: web serve-web test-web
@@ -79,4 +81,4 @@ serve-web: web
 	@scripts/serve-web $(WEB_BUILD_DIR)/site $(PORT)
 
 test-web: web build
-	@scripts/test-web $(WEB_BUILD_DIR)
+	@TARNVALE_NATIVE_BUILD=$(BUILD_DIR) scripts/test-web $(WEB_BUILD_DIR)
