@@ -299,7 +299,8 @@ void pumpEvents()
     static bool lossDelivered = false;
     if (!lossDelivered && displayLost()[0] != '\0') {
         lossDelivered = true;
-        for (int i = 0; i < detail::windowCount(); ++i) detail::queueSentMessage(detail::windowAt(i)->handle, WM_DESTROY, 0, 0);
+        for (int i = 0; i < detail::windowCount(); ++i)
+            detail::queueSentMessage(detail::windowAt(i)->handle, WM_DESTROY, 0, 0);
     }
 }
 
