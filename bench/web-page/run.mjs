@@ -36,14 +36,14 @@
 import { execFile, spawn } from 'node:child_process';
 import { readFileSync, readdirSync, statSync } from 'node:fs';
 import { createRequire } from 'node:module';
-import net from 'node:net';
 import os from 'node:os';
 import path from 'node:path';
 import { fileURLToPath } from 'node:url';
 import { promisify } from 'node:util';
 import zlib from 'node:zlib';
 
-const root = path.resolve(path.dirname(fileURLToPath(import.meta.url)), '../..');
+const here = path.dirname(fileURLToPath(import.meta.url));
+const { chromiumOptions, root, serve } = await import(path.join(here, '../../tests/web/site.mjs'));
 const require = createRequire(path.join(root, 'tests/web/package.json'));
 const { chromium } = require('playwright-core');
 const runFile = promisify(execFile);
@@ -102,38 +102,6 @@ const median = (values) => {
 };
 const fmt = (value, digits = 1) => (value === null || value === undefined ? '-' : value.toFixed(digits));
 const sleep = (ms) => new Promise((resolve) => setTimeout(resolve, ms));
-
-async function freePort() {
-  return new Promise((resolve, reject) => {
-    const server = net.createServer();
-    server.on('error', reject);
-    server.listen(0, '127.0.0.1', () => {
-      const { port } = server.address();
-      server.close(() => resolve(port));
-    });
-  });
-}
-
-// scripts/serve-web on the site, as a user serves it.
-async function serve() {
-  const port = await freePort();
-  const child = spawn(path.join(root, 'scripts/serve-web'), [options.site, String(port)], { stdio: 'ignore' });
-  const url = `http://127.0.0.1:${port}/`;
-  for (const deadline = Date.now() + 10000; ;) {
-    if (child.exitCode !== null) throw new Error('serve-web ended');
-    try {
-      if ((await fetch(url)).ok) break;
-    } catch {
-      // not listening yet
-    }
-    if (Date.now() > deadline) {
-      child.kill();
-      throw new Error(`serve-web did not answer on ${url}`);
-    }
-    await sleep(100);
-  }
-  return { url, stop: () => child.kill() };
-}
 
 // A private X server for the windowed native runs; its display number comes
 // back through -displayfd.
@@ -286,14 +254,9 @@ function siteSize() {
 }
 
 // ---- The run -------------------------------------------------------------------------
-const server = await serve();
+const server = await serve(options.site);
 const xvfb = options.window ? await startXvfb() : null;
-const browser = await chromium.launch({
-  executablePath: '/usr/bin/chromium',
-  args: ['--headless', '--no-sandbox', '--disable-gpu', '--use-angle=swiftshader', '--enable-unsafe-swiftshader',
-    '--disable-quic', '--no-first-run', '--disable-background-networking', '--disable-component-update',
-    '--disable-sync'],
-});
+const browser = await chromium.launch(chromiumOptions);
 const rounds = [];
 try {
   console.log(`${os.cpus().length} cores, load ${os.loadavg().map((l) => l.toFixed(2)).join(' ')}; ` +

@@ -5,16 +5,14 @@
 //   TARNVALE_WEB_SITE, TARNVALE_NATIVE_BUILD, TARNVALE_WEB_SCRATCH
 import { after, before, describe, test } from 'node:test';
 import assert from 'node:assert/strict';
-import { execFile, spawn } from 'node:child_process';
+import { execFile } from 'node:child_process';
 import { cpSync, mkdirSync, rmSync, writeFileSync } from 'node:fs';
-import net from 'node:net';
 import path from 'node:path';
-import { fileURLToPath } from 'node:url';
 import { promisify } from 'node:util';
 import { chromium } from 'playwright-core';
+import { chromiumOptions, root, serve } from './site.mjs';
 
 const run = promisify(execFile);
-const root = path.resolve(path.dirname(fileURLToPath(import.meta.url)), '../..');
 const site = process.env.TARNVALE_WEB_SITE ?? path.join(root, 'build-web/site');
 const nativeBuild = process.env.TARNVALE_NATIVE_BUILD ?? path.join(root, 'build');
 const scratch = process.env.TARNVALE_WEB_SCRATCH ?? path.join(root, 'build-web/test-scratch');
@@ -33,56 +31,13 @@ const ignored = ['0,740:512,768', '936,0:1024,48'];
 // two shared cores); the figure itself is measured apart.
 const startLimitMs = 60000;
 
-async function freePort() {
-  return new Promise((resolve, reject) => {
-    const server = net.createServer();
-    server.on('error', reject);
-    server.listen(0, '127.0.0.1', () => {
-      const { port } = server.address();
-      server.close(() => resolve(port));
-    });
-  });
-}
-
-// scripts/serve-web on a site folder; fails when it does not answer.
-async function serve(folder) {
-  const port = await freePort();
-  const child = spawn(path.join(root, 'scripts/serve-web'), [folder, String(port)], { stdio: ['ignore', 'pipe', 'pipe'] });
-  let output = '';
-  child.stdout.on('data', (chunk) => { output += chunk; });
-  child.stderr.on('data', (chunk) => { output += chunk; });
-  const url = `http://127.0.0.1:${port}/`;
-  const deadline = Date.now() + 10000;
-  for (;;) {
-    if (child.exitCode !== null) throw new Error(`serve-web ended: ${output}`);
-    try {
-      const response = await fetch(url);
-      if (response.ok) break;
-    } catch {
-      // not listening yet
-    }
-    if (Date.now() > deadline) {
-      child.kill();
-      throw new Error(`serve-web did not answer on ${url}: ${output}`);
-    }
-    await new Promise((resolve) => setTimeout(resolve, 100));
-  }
-  return { url, stop: () => child.kill() };
-}
-
 async function launch() {
   mkdirSync(scratch, { recursive: true });
   const profile = path.join(scratch, 'chromium-profile');
   rmSync(profile, { recursive: true, force: true });
   // A fresh profile folder every run (playwright passes it as
   // --user-data-dir); the browser is a context of it.
-  return chromium.launchPersistentContext(profile, {
-    executablePath: '/usr/bin/chromium',
-    viewport: { width: 1200, height: 1000 },
-    args: ['--headless', '--no-sandbox', '--disable-gpu', '--use-angle=swiftshader', '--enable-unsafe-swiftshader',
-      '--disable-quic', '--no-first-run', '--disable-background-networking', '--disable-component-update',
-      '--disable-sync'],
-  });
+  return chromium.launchPersistentContext(profile, { ...chromiumOptions, viewport: { width: 1200, height: 1000 } });
 }
 
 // Opens the page and collects what its console and the page itself report.
