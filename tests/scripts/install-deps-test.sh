@@ -10,14 +10,22 @@ root="$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)"
 
 bin="$scratch/bin"
 mkdir -p "$bin"
+# The first folder on PATH that has a name wins, as in a lookup; the links are
+# made by one ln, since a fork per program took most of this test's time.
 IFS=: read -ra folders <<< "$PATH"
+declare -A seen=()
+targets=()
 for folder in "${folders[@]}"; do
   for program in "$folder"/*; do
     name="${program##*/}"
     case "$name" in apt-get|dpkg-query|sudo) continue ;; esac
-    [ -x "$program" ] && [ ! -e "$bin/$name" ] && ln -s "$program" "$bin/$name"
+    [ -n "${seen[$name]+x}" ] && continue
+    [ -x "$program" ] || continue
+    seen[$name]=1
+    targets+=("$program")
   done
 done
+ln -s -t "$bin" "${targets[@]}"
 stub() {  # name script-body
   rm -f "$bin/$1"
   printf '#!/bin/sh\n%s\n' "$2" > "$bin/$1"
