@@ -46,6 +46,15 @@ uint32_t narrow(uint8_t value, int bits)
     return (uint32_t{value} * largest + 127) / 255;
 }
 
+// Four bytes at `out`, in the order given.
+void put4(uint8_t* out, uint8_t a, uint8_t b, uint8_t c, uint8_t d)
+{
+    out[0] = a;
+    out[1] = b;
+    out[2] = c;
+    out[3] = d;
+}
+
 }  // namespace
 
 void FormatTable::toRgba8(const GlFormat& format, const uint8_t* pixels, uint8_t* rgba, size_t count)
@@ -55,21 +64,15 @@ void FormatTable::toRgba8(const GlFormat& format, const uint8_t* pixels, uint8_t
         for (size_t i = 0; i < count; ++i) pixel(pixels + i * format.bytesPerPixel, rgba + i * 4);
     };
     const auto word = [](const uint8_t* p) { return uint32_t{p[0]} | uint32_t{p[1]} << 8; };
-    const auto put = [](uint8_t* o, uint8_t r, uint8_t g, uint8_t b, uint8_t a) {
-        o[0] = r;
-        o[1] = g;
-        o[2] = b;
-        o[3] = a;
-    };
     switch (format.format) {
-    case D3DFMT_A8R8G8B8: convert([&](const uint8_t* p, uint8_t* o) { put(o, p[2], p[1], p[0], p[3]); }); break;
-    case D3DFMT_X8R8G8B8: convert([&](const uint8_t* p, uint8_t* o) { put(o, p[2], p[1], p[0], 255); }); break;
-    case D3DFMT_A8B8G8R8: convert([&](const uint8_t* p, uint8_t* o) { put(o, p[0], p[1], p[2], p[3]); }); break;
-    case D3DFMT_X8B8G8R8: convert([&](const uint8_t* p, uint8_t* o) { put(o, p[0], p[1], p[2], 255); }); break;
+    case D3DFMT_A8R8G8B8: convert([&](const uint8_t* p, uint8_t* o) { put4(o, p[2], p[1], p[0], p[3]); }); break;
+    case D3DFMT_X8R8G8B8: convert([&](const uint8_t* p, uint8_t* o) { put4(o, p[2], p[1], p[0], 255); }); break;
+    case D3DFMT_A8B8G8R8: convert([&](const uint8_t* p, uint8_t* o) { put4(o, p[0], p[1], p[2], p[3]); }); break;
+    case D3DFMT_X8B8G8R8: convert([&](const uint8_t* p, uint8_t* o) { put4(o, p[0], p[1], p[2], 255); }); break;
     case D3DFMT_R5G6B5:
         convert([&](const uint8_t* p, uint8_t* o) {
             const uint32_t w = word(p);
-            put(o, widen(w >> 11, 5), widen((w >> 5) & 63, 6), widen(w & 31, 5), 255);
+            put4(o, widen(w >> 11, 5), widen((w >> 5) & 63, 6), widen(w & 31, 5), 255);
         });
         break;
     case D3DFMT_A1R5G5B5:
@@ -77,7 +80,7 @@ void FormatTable::toRgba8(const GlFormat& format, const uint8_t* pixels, uint8_t
         const bool alpha = format.format == D3DFMT_A1R5G5B5;
         convert([&](const uint8_t* p, uint8_t* o) {
             const uint32_t w = word(p);
-            put(o, widen((w >> 10) & 31, 5), widen((w >> 5) & 31, 5), widen(w & 31, 5),
+            put4(o, widen((w >> 10) & 31, 5), widen((w >> 5) & 31, 5), widen(w & 31, 5),
                 !alpha || (w & 0x8000) ? 255 : 0);
         });
         break;
@@ -85,12 +88,12 @@ void FormatTable::toRgba8(const GlFormat& format, const uint8_t* pixels, uint8_t
     case D3DFMT_A4R4G4B4:
         convert([&](const uint8_t* p, uint8_t* o) {
             const uint32_t w = word(p);
-            put(o, widen((w >> 8) & 15, 4), widen((w >> 4) & 15, 4), widen(w & 15, 4), widen(w >> 12, 4));
+            put4(o, widen((w >> 8) & 15, 4), widen((w >> 4) & 15, 4), widen(w & 15, 4), widen(w >> 12, 4));
         });
         break;
-    case D3DFMT_A8: convert([&](const uint8_t* p, uint8_t* o) { put(o, 0, 0, 0, p[0]); }); break;
-    case D3DFMT_L8: convert([&](const uint8_t* p, uint8_t* o) { put(o, p[0], p[0], p[0], 255); }); break;
-    case D3DFMT_A8L8: convert([&](const uint8_t* p, uint8_t* o) { put(o, p[0], p[0], p[0], p[1]); }); break;
+    case D3DFMT_A8: convert([&](const uint8_t* p, uint8_t* o) { put4(o, 0, 0, 0, p[0]); }); break;
+    case D3DFMT_L8: convert([&](const uint8_t* p, uint8_t* o) { put4(o, p[0], p[0], p[0], 255); }); break;
+    case D3DFMT_A8L8: convert([&](const uint8_t* p, uint8_t* o) { put4(o, p[0], p[0], p[0], p[1]); }); break;
     default: break;
     }
 }
@@ -104,17 +107,11 @@ void FormatTable::fromRgba8(const GlFormat& format, const uint8_t* rgba, uint8_t
         p[0] = static_cast<uint8_t>(w);
         p[1] = static_cast<uint8_t>(w >> 8);
     };
-    const auto bytes = [](uint8_t* p, uint8_t a, uint8_t b, uint8_t c, uint8_t d) {
-        p[0] = a;
-        p[1] = b;
-        p[2] = c;
-        p[3] = d;
-    };
     switch (format.format) {
-    case D3DFMT_A8R8G8B8: convert([&](const uint8_t* c, uint8_t* p) { bytes(p, c[2], c[1], c[0], c[3]); }); break;
-    case D3DFMT_X8R8G8B8: convert([&](const uint8_t* c, uint8_t* p) { bytes(p, c[2], c[1], c[0], 255); }); break;
-    case D3DFMT_A8B8G8R8: convert([&](const uint8_t* c, uint8_t* p) { bytes(p, c[0], c[1], c[2], c[3]); }); break;
-    case D3DFMT_X8B8G8R8: convert([&](const uint8_t* c, uint8_t* p) { bytes(p, c[0], c[1], c[2], 255); }); break;
+    case D3DFMT_A8R8G8B8: convert([&](const uint8_t* c, uint8_t* p) { put4(p, c[2], c[1], c[0], c[3]); }); break;
+    case D3DFMT_X8R8G8B8: convert([&](const uint8_t* c, uint8_t* p) { put4(p, c[2], c[1], c[0], 255); }); break;
+    case D3DFMT_A8B8G8R8: convert([&](const uint8_t* c, uint8_t* p) { put4(p, c[0], c[1], c[2], c[3]); }); break;
+    case D3DFMT_X8B8G8R8: convert([&](const uint8_t* c, uint8_t* p) { put4(p, c[0], c[1], c[2], 255); }); break;
     case D3DFMT_R5G6B5:
         convert([&](const uint8_t* c, uint8_t* p) {
             word(p, narrow(c[0], 5) << 11 | narrow(c[1], 6) << 5 | narrow(c[2], 5));

@@ -49,16 +49,14 @@ bool GlCaps::ofCurrentContext(GlCaps& caps, std::string& reason, Api ceiling)
 {
     const int version = epoxy_gl_version();
     Api api = Api::Es30;
+    bool usable = version >= 30;
     if (epoxy_is_desktop_gl()) {
         GLint profile = 0;
         glGetIntegerv(GL_CONTEXT_PROFILE_MASK, &profile);
-        const bool core = (profile & GL_CONTEXT_CORE_PROFILE_BIT) != 0;
-        if (!core || version < 33) {
-            reason = "OpenGL 4.5 core, 3.3 core or OpenGL ES 3.0 is needed; the driver offers " + offered();
-            return false;
-        }
+        usable = (profile & GL_CONTEXT_CORE_PROFILE_BIT) != 0 && version >= 33;
         api = version >= 45 && ceiling == Api::Gl45 ? Api::Gl45 : Api::Gl33;
-    } else if (version < 30) {
+    }
+    if (!usable) {
         reason = "OpenGL 4.5 core, 3.3 core or OpenGL ES 3.0 is needed; the driver offers " + offered();
         return false;
     }

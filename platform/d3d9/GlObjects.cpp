@@ -138,15 +138,12 @@ GLuint createTexture(GlStateTracker& tracker, const GlFormat& format, UINT level
     }
     glGenTextures(1, &name);
     tracker.editTexture(name);
-    if (!caps.bgraTextures) {
-        // RGBA8, converted on upload (FormatTable::toRgba8).
-        glTexStorage2D(GL_TEXTURE_2D, static_cast<GLsizei>(levels), GL_RGBA8, static_cast<GLsizei>(width),
-                       static_cast<GLsizei>(height));
-        return name;
-    }
-    if (caps.textureStorage) {
-        glTexStorage2D(GL_TEXTURE_2D, static_cast<GLsizei>(levels), format.internalFormat, static_cast<GLsizei>(width),
-                       static_cast<GLsizei>(height));
+    // Without BGRA textures every texture is RGBA8, converted on upload
+    // (FormatTable::toRgba8), and needs no swizzle.
+    const bool rgba8 = !caps.bgraTextures;
+    if (rgba8 || caps.textureStorage) {
+        glTexStorage2D(GL_TEXTURE_2D, static_cast<GLsizei>(levels), rgba8 ? GL_RGBA8 : format.internalFormat,
+                       static_cast<GLsizei>(width), static_cast<GLsizei>(height));
     } else {
         // Level by level, and the texture told how many there are, so that
         // it is complete with fewer than a full chain.
@@ -156,7 +153,7 @@ GLuint createTexture(GlStateTracker& tracker, const GlFormat& format, UINT level
                          nullptr);
         glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAX_LEVEL, static_cast<GLint>(levels) - 1);
     }
-    glTexParameteriv(GL_TEXTURE_2D, GL_TEXTURE_SWIZZLE_RGBA, format.swizzle);
+    if (!rgba8) glTexParameteriv(GL_TEXTURE_2D, GL_TEXTURE_SWIZZLE_RGBA, format.swizzle);
     return name;
 }
 
@@ -170,9 +167,9 @@ void textureData(GlStateTracker& tracker, GLuint texture, const GlFormat& format
     const uint8_t* first = pixels + (size_t{static_cast<UINT>(rect.top)} * rowPixels + static_cast<UINT>(rect.left)) *
                                         format.bytesPerPixel;
     if (!tracker.caps().bgraTextures) {
-        // One conversion buffer, kept: fresh memory for every upload would
-        // fault its pages in again each time.
-        static std::vector<uint8_t> rgba;
+        // The device's conversion buffer, kept: fresh memory for every
+        // upload would fault its pages in again each time.
+        std::vector<uint8_t>& rgba = tracker.scratchPixels;
         rgba.resize(std::max(rgba.size(), size_t{static_cast<UINT>(width)} * static_cast<UINT>(height) * 4));
         for (GLsizei row = 0; row < height; ++row)
             FormatTable::toRgba8(format, first + size_t{static_cast<UINT>(row)} * rowPixels * format.bytesPerPixel,
@@ -362,6 +359,7 @@ void bindIndices(GlStateTracker& tracker, GLuint vertexArray, GLuint indices)
 
 void deleteScratch(GlStateTracker& tracker)
 {
+    std::vector<uint8_t>().swap(tracker.scratchPixels);
     if (tracker.scratchVertexArray == 0) return;
     glDeleteVertexArrays(1, &tracker.scratchVertexArray);
     tracker.forgetVertexArray(tracker.scratchVertexArray);

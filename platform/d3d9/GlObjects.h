@@ -96,8 +96,8 @@ void describeAttribute(GlStateTracker& tracker, GLuint vertexArray, const Vertex
 void bindStream(GlStateTracker& tracker, GLuint vertexArray, UINT stream, GLuint buffer, UINT offset, UINT stride,
                 const VertexAttribute* attributes, int attributeCount);
 void bindIndices(GlStateTracker& tracker, GLuint vertexArray, GLuint indices);
-// The vertex array that index lists are made in on contexts without direct
-// state access (made on first use, deleted with deleteScratch()).
+// Deletes the tracker's scratch (the vertex array index lists are made in on
+// contexts without direct state access, the texture conversion buffer).
 void deleteScratch(GlStateTracker& tracker);
 
 }  // namespace GlObjects

@@ -13,6 +13,7 @@
 #include "GlApi.h"
 
 #include <cstdint>
+#include <vector>
 
 class GlStateTracker {
 public:
@@ -77,9 +78,12 @@ public:
     void forgetBuffer(GLuint buffer);
     void forgetFramebuffer(GLuint framebuffer);
 
-    // A vertex array of the layer's own, bound while index lists are made
-    // (GlObjects); 0 until the first.
+    // GlObjects' scratch, deleted with GlObjects::deleteScratch(): a vertex
+    // array of the layer's own, bound while index lists are made (0 until
+    // the first), and the buffer texture uploads are converted in where the
+    // context cannot take Direct3D's layouts.
     GLuint scratchVertexArray = 0;
+    std::vector<uint8_t> scratchPixels;
 
     // Counts a state call made outside the tracker (per-VAO vertex buffers).
     void countStateCall() { ++stats.glStateCalls; ++stats.glCalls; }

@@ -67,18 +67,9 @@ protected:
     {
         for (const auto& made : variants)
             if (made.first == key) return made.second;
-        const std::string what = std::string(createCall) + ": a variant of the translated shader";
-        const GLuint shader = compileGlShader(vertexStage ? GL_VERTEX_SHADER : GL_FRAGMENT_SHADER, source(translated, key),
-                                              what.c_str());
+        const GLuint shader = compile(translated, key, "a variant of the translated shader");
         variants.emplace_back(key, shader);
         return shader;
-    }
-
-    // The complete GLSL of a translation for `key`.
-    static std::string source(const TranslatedShader& translation, uint32_t key)
-    {
-        return vertexStage ? ShaderTranslator::vertexVariant(translation, key)
-                           : ShaderTranslator::pixelVariant(translation, key);
     }
 
     // The length of the code in words, end token not counted, and its
@@ -96,12 +87,15 @@ protected:
     }
 
     // The GL shader of a translation for `key`; 0 when GL does not compile
-    // it, with the compiler's log and the source on stderr.
-    static GLuint compile(const TranslatedShader& translation, uint32_t key)
+    // it, with `which` shader it was, the compiler's log and the source on
+    // stderr.
+    static GLuint compile(const TranslatedShader& translation, uint32_t key,
+                          const char* which = "the translated shader")
     {
-        const std::string what = std::string(createCall) + ": the translated shader";
-        return compileGlShader(vertexStage ? GL_VERTEX_SHADER : GL_FRAGMENT_SHADER, source(translation, key),
-                               what.c_str());
+        const std::string what = std::string(createCall) + ": " + which;
+        const std::string source = vertexStage ? ShaderTranslator::vertexVariant(translation, key)
+                                               : ShaderTranslator::pixelVariant(translation, key);
+        return compileGlShader(vertexStage ? GL_VERTEX_SHADER : GL_FRAGMENT_SHADER, source, what.c_str());
     }
 
 private:

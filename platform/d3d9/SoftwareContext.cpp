@@ -172,7 +172,7 @@ std::unique_ptr<SoftwareContext> SoftwareContext::create(SDL_Window* window, boo
         reason = std::string("Mesa's software rasteriser gives ") + created->caps().name() + ", not OpenGL 4.5 core";
         return nullptr;
     }
-    if (!epoxy_has_gl_extension("GL_MESA_pack_invert")) {
+    if (!created->caps().packInvert) {
         reason = "the software rasteriser lacks GL_MESA_pack_invert";
         return nullptr;
     }

@@ -78,23 +78,19 @@ void SwapChain9::present()
     // Keep the CPU at most two frames ahead: fence this frame, wait for the
     // one two frames back. Offscreen, nothing else would hold it back. (A
     // browser allows no waiting on fences; it paces the frames itself.)
-    if (!tracker->caps().fenceWaits) {
-        ++frame;
-        chooseTarget();
-        bindTarget();
-        return;
-    }
-    const size_t slot = frame % (framesInFlight + 1);
-    fences[slot] = glFenceSync(GL_SYNC_GPU_COMMANDS_COMPLETE, 0);
-    tracker->countCall();
-    if (frame >= framesInFlight) {
-        const size_t waitSlot = (frame - framesInFlight) % (framesInFlight + 1);
-        if (GLsync fence = fences[waitSlot]) {
-            while (glClientWaitSync(fence, GL_SYNC_FLUSH_COMMANDS_BIT, 1000000000ull) == GL_TIMEOUT_EXPIRED) {
+    if (tracker->caps().fenceWaits) {
+        const size_t slot = frame % (framesInFlight + 1);
+        fences[slot] = glFenceSync(GL_SYNC_GPU_COMMANDS_COMPLETE, 0);
+        tracker->countCall();
+        if (frame >= framesInFlight) {
+            const size_t waitSlot = (frame - framesInFlight) % (framesInFlight + 1);
+            if (GLsync fence = fences[waitSlot]) {
+                while (glClientWaitSync(fence, GL_SYNC_FLUSH_COMMANDS_BIT, 1000000000ull) == GL_TIMEOUT_EXPIRED) {
+                }
+                glDeleteSync(fence);
+                tracker->countCall();
+                fences[waitSlot] = nullptr;
             }
-            glDeleteSync(fence);
-            tracker->countCall();
-            fences[waitSlot] = nullptr;
         }
     }
     ++frame;
