@@ -161,10 +161,7 @@ private:
             delete held;
             return nullptr;
         }
-        const char* text = reinterpret_cast<const char*>(held->file.data());
-        size_t length = held->file.size();
-        skipByteOrderMark(text, length);
-        return new IncludeResult(path, text, length, held);
+        return included(path, reinterpret_cast<const char*>(held->file.data()), held->file.size(), held);
     }
 
     IncludeResult* fromHandler(D3DXINCLUDE_TYPE type, const std::string& name, const char* includerName)
@@ -178,8 +175,12 @@ private:
         held->fromHandler = true;
         held->handlerData = data;
         parentData[name] = data;
-        const char* text = data ? static_cast<const char*>(data) : "";
-        size_t length = bytes;
+        return included(name, data ? static_cast<const char*>(data) : "", bytes, held);
+    }
+
+    // An #include's text, a byte-order mark opening it skipped.
+    static IncludeResult* included(const std::string& name, const char* text, size_t length, Held* held)
+    {
         skipByteOrderMark(text, length);
         return new IncludeResult(name, text, length, held);
     }

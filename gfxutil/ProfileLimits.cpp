@@ -1,5 +1,7 @@
 #include "ProfileLimits.h"
 
+#include "SpirvWords.h"
+
 #include <algorithm>
 #include <cstring>
 #include <unordered_map>
@@ -28,9 +30,6 @@ const Limits profileLimits[] = {
 };
 
 // ---- SPIR-V --------------------------------------------------------------------------------
-
-constexpr uint32_t magicNumber = 0x07230203u;
-constexpr size_t headerWords = 5;
 
 enum Opcode : uint32_t {
     OpUndef = 1, OpName = 5, OpMemberName = 6, OpExtInst = 12, OpEntryPoint = 15,
@@ -132,31 +131,16 @@ public:
     }
 };
 
-std::string literalString(const std::vector<uint32_t>& w, size_t at, size_t end)
-{
-    std::string text;
-    for (size_t i = at; i < end; ++i)
-        for (int b = 0; b < 4; ++b) {
-            const char c = static_cast<char>((w[i] >> (8 * b)) & 0xFFu);
-            if (c == '\0') return text;
-            text += c;
-        }
-    return text;
-}
-
 bool Module::read()
 {
-    if (w.size() < headerWords || w[0] != magicNumber) return false;
     size_t functionStart = 0;
     uint32_t function = 0;
-    for (size_t at = headerWords; at < w.size();) {
-        const uint32_t count = w[at] >> 16, op = w[at] & 0xFFFFu;
-        if (count == 0 || at + count > w.size()) return false;
+    return SpirvWords::forEachInstruction(w, [&](uint32_t op, size_t at, uint32_t count) {
         const size_t end = at + count;
         auto word = [&](size_t i) { return at + i < end ? w[at + i] : 0u; };
         switch (op) {
-        case OpName: names[word(1)] = literalString(w, at + 2, end); break;
-        case OpMemberName: memberNames[key(word(1), word(2))] = literalString(w, at + 3, end); break;
+        case OpName: names[word(1)] = SpirvWords::literalString(w, at + 2, end); break;
+        case OpMemberName: memberNames[key(word(1), word(2))] = SpirvWords::literalString(w, at + 3, end); break;
         case OpEntryPoint: if (entryPoint == 0) entryPoint = word(2); break;
         case OpTypeBool: case OpTypeInt: case OpTypeFloat:
             types[word(1)] = Type{op, word(3), 0, {}};
@@ -211,9 +195,7 @@ bool Module::read()
         default: break;
         }
         list.push_back(Instruction{op, at, count});
-        at = end;
-    }
-    return true;
+    });
 }
 
 uint64_t Module::scalars(uint32_t type, int depth) const

@@ -1,14 +1,17 @@
 #include "SpirvInterface.h"
 
+#include "SpirvWords.h"
+
 #include <cctype>
 #include <cstddef>
 #include <unordered_map>
 
 namespace {
 
+using SpirvWords::forEachInstruction;
+using SpirvWords::literalString;
+
 // The few SPIR-V numbers this file needs.
-constexpr uint32_t magicNumber = 0x07230203u;
-constexpr size_t headerWords = 5;
 constexpr uint32_t opName = 5;
 constexpr uint32_t opTypeFloat = 22;
 constexpr uint32_t opTypeVector = 23;
@@ -33,37 +36,6 @@ struct Variable {
     size_t locationAt = 0;         // index of its OpDecorate Location, 0 if none
     bool builtInPosition = false;  // already decorated BuiltIn Position
 };
-
-// Walks the instructions; calls visit(opcode, index of first word, word count)
-// for each. Returns false when the stream is malformed.
-template <typename Visit>
-bool forEachInstruction(const std::vector<uint32_t>& words, Visit visit)
-{
-    if (words.size() < headerWords || words[0] != magicNumber) return false;
-    size_t at = headerWords;
-    while (at < words.size()) {
-        uint32_t count = words[at] >> 16;
-        uint32_t opcode = words[at] & 0xFFFFu;
-        if (count == 0 || at + count > words.size()) return false;
-        visit(opcode, at, count);
-        at += count;
-    }
-    return true;
-}
-
-// A literal string starting at words[at], bounded by the instruction end.
-std::string literalString(const std::vector<uint32_t>& words, size_t at, size_t end)
-{
-    std::string text;
-    for (size_t i = at; i < end; ++i) {
-        for (int b = 0; b < 4; ++b) {
-            char c = static_cast<char>((words[i] >> (8 * b)) & 0xFFu);
-            if (c == '\0') return text;
-            text += c;
-        }
-    }
-    return text;
-}
 
 // "COLOR1" -> ("COLOR", 1); "COLOR" -> ("COLOR", 0).
 void splitSemantic(const std::string& semantic, std::string& name, uint32_t& index)
