@@ -55,17 +55,16 @@ int createBeside(const std::string& path, std::string& name, std::string& error)
     return -1;
 }
 
-// An existing file at `path` that is not a plain file (nor a folder).
-bool isSpecialFile(const std::string& path)
-{
-    struct stat status = {};
-    return ::stat(path.c_str(), &status) == 0 && !S_ISREG(status.st_mode) && !S_ISDIR(status.st_mode);
-}
+// What is at `path` now: nothing or a plain file (replaced through a file
+// beside it), a folder (not to be written), or another kind of file (a
+// device, a FIFO: written in place).
+enum class Target { PlainOrNone, Folder, Special };
 
-bool isFolder(const std::string& path)
+Target targetAt(const std::string& path)
 {
     struct stat status = {};
-    return ::stat(path.c_str(), &status) == 0 && S_ISDIR(status.st_mode);
+    if (::stat(path.c_str(), &status) != 0 || S_ISREG(status.st_mode)) return Target::PlainOrNone;
+    return S_ISDIR(status.st_mode) ? Target::Folder : Target::Special;
 }
 
 bool writeImage(FILE* file, uint32_t width, uint32_t height, const std::vector<uint8_t>& rgb, std::string& error)
@@ -101,11 +100,12 @@ bool writePngRgb(const std::string& path, uint32_t width, uint32_t height, const
         error = "no image to write";
         return false;
     }
-    if (isFolder(path)) {
+    const Target target = targetAt(path);
+    if (target == Target::Folder) {
         error = "it is a folder";
         return false;
     }
-    if (isSpecialFile(path)) {
+    if (target == Target::Special) {
         FILE* file = std::fopen(path.c_str(), "wb");
         if (file == nullptr) {
             error = std::strerror(errno);
@@ -135,11 +135,12 @@ bool writePngRgb(const std::string& path, uint32_t width, uint32_t height, const
 
 bool pngPathWritable(const std::string& path, std::string& error)
 {
-    if (isFolder(path)) {
+    const Target target = targetAt(path);
+    if (target == Target::Folder) {
         error = "it is a folder";
         return false;
     }
-    if (isSpecialFile(path)) {
+    if (target == Target::Special) {
         if (::access(path.c_str(), W_OK) == 0) return true;
         error = std::strerror(errno);
         return false;

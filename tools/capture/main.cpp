@@ -282,8 +282,17 @@ StartupFigures startupFigures(const CaptureRun& run)
     return f;
 }
 
-// Prints the one-line summary; false when it could not be written (a full
-// device, a closed stream).
+// Writes `text` to stdout; false, with a message, when it cannot be written.
+bool printText(const std::string& text, const char* what)
+{
+    std::fputs(text.c_str(), stdout);
+    if (std::fflush(stdout) == 0 && !std::ferror(stdout)) return true;
+    std::fprintf(stderr, "tarnvale-capture: cannot write the %s to standard output: %s\n", what, std::strerror(errno));
+    return false;
+}
+
+// Prints the one-line summary; false, with a message, when it could not be
+// written (a full device, a closed stream).
 bool printSummary(const CaptureRun& run, const char* exitReason, const std::string& failure = std::string())
 {
     std::vector<double> sorted = run.frameMs;
@@ -336,18 +345,8 @@ bool printSummary(const CaptureRun& run, const char* exitReason, const std::stri
     json += ",\"exit\":\"" + std::string(exitReason) + "\"";
     if (!failure.empty())
         json += ",\"error\":" + jsonString(failure);
-    json += "}";
-    std::printf("%s\n", json.c_str());
-    return std::fflush(stdout) == 0 && !std::ferror(stdout);
-}
-
-// Writes `text` to stdout; false, with a message, when it cannot be written.
-bool printText(const std::string& text, const char* what)
-{
-    std::fputs(text.c_str(), stdout);
-    if (std::fflush(stdout) == 0 && !std::ferror(stdout)) return true;
-    std::fprintf(stderr, "tarnvale-capture: cannot write the %s to standard output: %s\n", what, std::strerror(errno));
-    return false;
+    json += "}\n";
+    return printText(json, "summary");
 }
 
 }  // namespace
@@ -428,17 +427,12 @@ int main(int argc, char** argv)
     }
     if (run.outputFailed) {
         std::fprintf(stderr, "tarnvale-capture: %s\n", run.outputError.c_str());
-        if (!printSummary(run, "failed", run.outputError))
-            std::fprintf(stderr, "tarnvale-capture: cannot write the summary to standard output: %s\n",
-                         std::strerror(errno));
+        printSummary(run, "failed", run.outputError);
         return 1;
     }
     const int signal = run.stoppedBySignal;
     if (!printSummary(run, signal == SIGTERM ? "terminated" : signal != 0 ? "interrupted"
-                           : run.stoppedByTool ? "frames" : "quit")) {
-        std::fprintf(stderr, "tarnvale-capture: cannot write the summary to standard output: %s\n",
-                     std::strerror(errno));
+                           : run.stoppedByTool ? "frames" : "quit"))
         return 1;
-    }
     return signal != 0 ? 128 + signal : 0;
 }
