@@ -38,9 +38,6 @@
 
 #include "support/PngMaker.h"
 
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <cmath>
 #include <cstring>
 #include <fstream>
@@ -114,17 +111,9 @@ Bytes solidImage(uint32_t width, uint32_t height)
     case Damage::Text: ok = folder.write(file, std::string("This is not an image.\n")); break;
     case Damage::DeclaresHuge: ok = folder.write(file, PngMaker::declaringSize(100000, 100000)); break;
     case Damage::OverTheLimit: ok = folder.write(file, solidImage(1, 16385)); break;
-    case Damage::Folder:
-        folder.remove(file);
-        ok = ::mkdir(folder.file(file).c_str(), 0755) == 0;
-        break;
-    case Damage::Fifo:
-        folder.remove(file);
-        ok = ::mkfifo(folder.file(file).c_str(), 0644) == 0;
-        break;
-    case Damage::FiveGigabytes:
-        ok = folder.write(file, Bytes()) && ::truncate(folder.file(file).c_str(), 5ll << 30) == 0;
-        break;
+    case Damage::Folder: ok = folder.replaceWithFolder(file); break;
+    case Damage::Fifo: ok = folder.replaceWithFifo(file); break;
+    case Damage::FiveGigabytes: ok = folder.replaceWithFiveGigabytes(file); break;
     }
     if (!ok) return ::testing::AssertionFailure() << "could not damage " << file;
     return ::testing::AssertionSuccess();

@@ -30,9 +30,6 @@
 #include "BadInputChecks.h"
 #include "ScratchFolder.h"
 
-#include <sys/stat.h>
-#include <unistd.h>
-
 using namespace badinput;
 
 namespace {
@@ -104,17 +101,9 @@ std::string replaceAll(std::string s, const std::string& from, const std::string
         break;
     }
     case Damage::IncludesItself: ok = folder.write(file, "#include \"" + file + "\"\n" + source); break;
-    case Damage::Folder:
-        folder.remove(file);
-        ok = ::mkdir(folder.file(file).c_str(), 0755) == 0;
-        break;
-    case Damage::Fifo:
-        folder.remove(file);
-        ok = ::mkfifo(folder.file(file).c_str(), 0644) == 0;
-        break;
-    case Damage::FiveGigabytes:
-        ok = folder.write(file, std::string()) && ::truncate(folder.file(file).c_str(), 5ll << 30) == 0;
-        break;
+    case Damage::Folder: ok = folder.replaceWithFolder(file); break;
+    case Damage::Fifo: ok = folder.replaceWithFifo(file); break;
+    case Damage::FiveGigabytes: ok = folder.replaceWithFiveGigabytes(file); break;
     case Damage::BeyondItsProfile:
         ok = folder.write(file, file.find(".psh") != std::string::npos
                                     ? "static float big[100000];\n"

@@ -1,5 +1,8 @@
 #include "ScratchFolder.h"
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <fstream>
 #include <iterator>
@@ -57,6 +60,23 @@ void ScratchFolder::remove(const std::string& relative) const
 {
     std::error_code ignored;
     fs::remove_all(root / relative, ignored);
+}
+
+bool ScratchFolder::replaceWithFolder(const std::string& relative) const
+{
+    remove(relative);
+    return ::mkdir(file(relative).c_str(), 0755) == 0;
+}
+
+bool ScratchFolder::replaceWithFifo(const std::string& relative) const
+{
+    remove(relative);
+    return ::mkfifo(file(relative).c_str(), 0644) == 0;
+}
+
+bool ScratchFolder::replaceWithFiveGigabytes(const std::string& relative) const
+{
+    return write(relative, std::string()) && ::truncate(file(relative).c_str(), 5ll << 30) == 0;
 }
 
 std::vector<std::string> ScratchFolder::imageFiles()

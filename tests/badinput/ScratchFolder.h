@@ -22,6 +22,12 @@ public:
     bool write(const std::string& relative, const std::string& text) const;
     // Removes a file or a whole folder.
     void remove(const std::string& relative) const;
+    // Puts in a file's place something that is no file to read: a folder, a
+    // FIFO (opening it for reading waits for a writer), or a sparse file of
+    // 5 GiB (too large to read, nothing written). False when it cannot.
+    bool replaceWithFolder(const std::string& relative) const;
+    bool replaceWithFifo(const std::string& relative) const;
+    bool replaceWithFiveGigabytes(const std::string& relative) const;
 
     // The working folder's image files (names relative to the folder, e.g.
     // "res/5-ball.png"), sorted, and its three shader sources.
